@@ -1,0 +1,4 @@
+#pragma once
+
+// The main menu: the program's main procedure and its main loop.
+void mainMenu();

@@ -1,0 +1,316 @@
+#include "console/posix/key_decoder.h"
+
+#include "console/cp437.h"
+#include "console/us_layout.h"
+
+namespace {
+
+namespace flag = controlStateFlag;
+
+KeyEvent keyWithoutCharacter(uint8_t code, uint16_t state = 0) {
+  KeyEvent e;
+  e.scanCode = code;
+  e.controlState = static_cast<uint16_t>(state | flag::enhancedKey);
+  return e;
+}
+
+KeyEvent keyWithCharacter(uint8_t character, uint8_t code, uint16_t state = 0) {
+  KeyEvent e;
+  e.character = character;
+  e.scanCode = code;
+  e.controlState = state;
+  return e;
+}
+
+// A character typed on its own: the key that gives it, and the modifiers that must be held.
+bool characterEvent(char32_t c, uint16_t extraState, KeyEvent& event) {
+  if (c == 0x7F || c == 0x08) {
+    event = keyWithCharacter(8, scanCode::backspace, extraState);
+    return true;
+  }
+  if (c == 0x09) {
+    event = keyWithCharacter(9, scanCode::tab, extraState);
+    return true;
+  }
+  if (c == 0x0D) {
+    event = keyWithCharacter(13, scanCode::enter, extraState);
+    return true;
+  }
+  if (c == 0x1B) {
+    event = keyWithCharacter(27, scanCode::esc, extraState);
+    return true;
+  }
+  const uint16_t ctrl = static_cast<uint16_t>(extraState | flag::leftCtrl);
+  if (c == 0x00) {  // Ctrl+2 (Ctrl+@, Ctrl+Space): the key without a character
+    event = keyWithCharacter(0, 3, ctrl);
+    return true;
+  }
+  if (c >= 1 && c <= 26) {
+    event = keyWithCharacter(static_cast<uint8_t>(c),
+                             usLayoutPosition(static_cast<uint8_t>('a' + c - 1)).scanCode, ctrl);
+    return true;
+  }
+  if (c >= 28 && c <= 31) {
+    static constexpr uint8_t keys[] = {43, 27, 7, 12};  // Ctrl with \ ] 6 -
+    event = keyWithCharacter(static_cast<uint8_t>(c), keys[c - 28], ctrl);
+    return true;
+  }
+  if (c < 0x80) {
+    const KeyPosition at = usLayoutPosition(static_cast<uint8_t>(c));
+    event = keyWithCharacter(static_cast<uint8_t>(c), at.scanCode,
+                             static_cast<uint16_t>(extraState | (at.shift ? flag::shift : 0)));
+    return true;
+  }
+  const int byte = unicodeToCp437(c);
+  if (byte < 0) return false;  // no such character on this screen: the key is dropped
+  event = keyWithCharacter(static_cast<uint8_t>(byte), 0, extraState);
+  return true;
+}
+
+// Modifier parameter of xterm's "CSI 1;m X" forms: m - 1 has Shift 1, Alt 2, Ctrl 4.
+uint16_t modifierState(int m) {
+  if (m < 2) return 0;
+  const int bits = m - 1;
+  uint16_t state = 0;
+  if (bits & 1) state |= flag::shift;
+  if (bits & 2) state |= flag::leftAlt;
+  if (bits & 4) state |= flag::leftCtrl;
+  return state;
+}
+
+uint8_t tildeKey(int n) {
+  switch (n) {
+    case 1:
+    case 7:
+      return scanCode::home;
+    case 2:
+      return scanCode::insert;
+    case 3:
+      return scanCode::del;
+    case 4:
+    case 8:
+      return scanCode::end;
+    case 5:
+      return scanCode::pageUp;
+    case 6:
+      return scanCode::pageDown;
+    case 11:
+    case 12:
+    case 13:
+    case 14:
+    case 15:
+      return static_cast<uint8_t>(scanCode::f1 + n - 11);
+    case 17:
+    case 18:
+    case 19:
+    case 20:
+    case 21:
+      return static_cast<uint8_t>(scanCode::f1 + 5 + n - 17);
+    case 23:
+      return scanCode::f11;
+    case 24:
+      return scanCode::f12;
+    default:
+      return 0;
+  }
+}
+
+// Final bytes shared by the CSI and SS3 forms.
+uint8_t letterKey(char final) {
+  switch (final) {
+    case 'A':
+      return scanCode::up;
+    case 'B':
+      return scanCode::down;
+    case 'C':
+      return scanCode::right;
+    case 'D':
+      return scanCode::left;
+    case 'H':
+      return scanCode::home;
+    case 'F':
+      return scanCode::end;
+    case 'E':
+    case 'G':
+      return 76;  // the keypad's middle key
+    case 'P':
+      return scanCode::f1;
+    case 'Q':
+      return scanCode::f1 + 1;
+    case 'R':
+      return scanCode::f1 + 2;
+    case 'S':
+      return scanCode::f1 + 3;
+    default:
+      return 0;
+  }
+}
+
+enum class Parse { complete, incomplete, invalid };
+
+struct Sequence {
+  size_t length = 0;
+  bool hasKey = false;
+  KeyEvent event;
+};
+
+// A CSI sequence starting at `s[0]` == '['. Unknown but well-formed sequences are complete
+// without a key, so they are swallowed whole.
+Parse parseCsi(std::string_view s, uint16_t extraState, Sequence& out) {
+  size_t i = 1;
+  if (i < s.size() && s[i] == '[') {  // the Linux console's F1-F5: ESC [ [ A-E
+    if (i + 1 >= s.size()) return Parse::incomplete;
+    out.length = i + 2;
+    const char f = s[i + 1];
+    if (f >= 'A' && f <= 'E') {
+      out.hasKey = true;
+      out.event = keyWithoutCharacter(static_cast<uint8_t>(scanCode::f1 + (f - 'A')), extraState);
+    }
+    return Parse::complete;
+  }
+  const size_t paramsStart = i;
+  while (i < s.size() && s[i] >= 0x30 && s[i] <= 0x3F) ++i;
+  const size_t paramsEnd = i;
+  while (i < s.size() && s[i] >= 0x20 && s[i] <= 0x2F) ++i;
+  const size_t intermediatesEnd = i;
+  if (i >= s.size()) return Parse::incomplete;
+  const char final = s[i];
+  if (final < 0x40 || final > 0x7E) return Parse::invalid;
+  out.length = i + 1;
+
+  const std::string_view params = s.substr(paramsStart, paramsEnd - paramsStart);
+  if (intermediatesEnd != paramsEnd) return Parse::complete;
+  if (!params.empty() && (params[0] < '0' || params[0] > ';')) return Parse::complete;  // private
+  int numbers[2] = {-1, -1};
+  int index = 0;
+  for (char c : params) {
+    if (c == ';') {
+      if (++index > 1) break;
+      continue;
+    }
+    if (c < '0' || c > '9') return Parse::complete;
+    int& n = numbers[index];
+    n = (n < 0 ? 0 : n) * 10 + (c - '0');
+    if (n > 9999) return Parse::complete;
+  }
+  const uint16_t state = static_cast<uint16_t>(extraState | modifierState(numbers[1]));
+  uint8_t code = 0;
+  if (final == '~') {
+    code = tildeKey(numbers[0]);
+  } else if (final == 'Z') {
+    out.hasKey = true;
+    out.event = keyWithCharacter(9, scanCode::tab, static_cast<uint16_t>(state | flag::shift));
+    return Parse::complete;
+  } else if (numbers[0] <= 1) {
+    code = letterKey(final);
+  }
+  if (code != 0) {
+    out.hasKey = true;
+    out.event = keyWithoutCharacter(code, state);
+  }
+  return Parse::complete;
+}
+
+// An SS3 sequence starting at `s[0]` == 'O'.
+Parse parseSs3(std::string_view s, uint16_t extraState, Sequence& out) {
+  if (s.size() < 2) return Parse::incomplete;
+  const char final = s[1];
+  out.length = 2;
+  if (const uint8_t code = letterKey(final); code != 0 && code != 76) {
+    out.hasKey = true;
+    out.event = keyWithoutCharacter(code, extraState);
+  } else if (final == 'M') {
+    out.hasKey = true;
+    out.event = keyWithCharacter(13, scanCode::enter, extraState);
+  } else if (final >= 'j' && final <= 'y') {  // the keypad in application mode
+    static constexpr char keypad[] = "*+,-./0123456789";
+    KeyEvent e;
+    out.hasKey = characterEvent(static_cast<unsigned char>(keypad[final - 'j']), extraState, e);
+    out.event = e;
+  }
+  return Parse::complete;
+}
+
+}  // namespace
+
+void resetDecoder(KeyDecoder& decoder) {
+  decoder.pending.clear();
+}
+
+int64_t decoderDeadline(const KeyDecoder& decoder) {
+  if (decoder.pending.empty()) return -1;
+  return decoder.pendingSinceMs + escapeTimeoutMs;
+}
+
+void decodeKeys(KeyDecoder& decoder, std::string_view bytes, int64_t nowMs,
+                std::deque<KeyEvent>& events) {
+  if (decoder.pending.empty()) decoder.pendingSinceMs = nowMs;
+  decoder.pending.append(bytes);
+  std::string_view s = decoder.pending;
+  const bool timedOut = nowMs - decoder.pendingSinceMs >= escapeTimeoutMs;
+  const size_t received = decoder.pending.size();
+
+  while (!s.empty()) {
+    // Esc, and sequences that Esc begins; an Esc before another sequence is Alt with its key.
+    if (s[0] == 0x1B) {
+      if (s.size() == 1) {
+        if (!timedOut) break;
+        events.push_back(keyWithCharacter(27, scanCode::esc));
+        s.remove_prefix(1);
+        continue;
+      }
+      size_t start = 1;
+      uint16_t alt = 0;
+      if (s[1] == 0x1B && s.size() > 2 && (s[2] == '[' || s[2] == 'O')) {
+        start = 2;
+        alt = flag::leftAlt;
+      }
+      if (s[start] == '[' || s[start] == 'O') {
+        Sequence seq;
+        const std::string_view rest = s.substr(start);
+        const Parse result = s[start] == '[' ? parseCsi(rest, alt, seq) : parseSs3(rest, alt, seq);
+        if (result == Parse::incomplete) {
+          if (!timedOut) break;
+          s = {};  // cut short for good: swallowed, never shown as stray characters
+          break;
+        }
+        if (result == Parse::invalid) {
+          s.remove_prefix(start + 1);  // drop the introducer; the rest is decoded afresh
+          continue;
+        }
+        if (seq.hasKey) events.push_back(seq.event);
+        s.remove_prefix(start + seq.length);
+        continue;
+      }
+      if (s[1] == 0x1B) {  // Esc pressed twice, or Alt+Esc: the first is the Esc key
+        events.push_back(keyWithCharacter(27, scanCode::esc));
+        s.remove_prefix(1);
+        continue;
+      }
+      char32_t c;
+      const size_t used = decodeUtf8(s.substr(1), c);
+      if (used == 0) {
+        if (!timedOut) break;
+        s = {};
+        break;
+      }
+      KeyEvent e;
+      if (characterEvent(c, flag::leftAlt, e)) events.push_back(e);
+      s.remove_prefix(1 + used);
+      continue;
+    }
+    char32_t c;
+    const size_t used = decodeUtf8(s, c);
+    if (used == 0) {
+      if (!timedOut) break;
+      s = {};
+      break;
+    }
+    KeyEvent e;
+    if (characterEvent(c, 0, e)) events.push_back(e);
+    s.remove_prefix(used);
+  }
+  // What is left began arriving no earlier than now when anything before it was decoded.
+  if (!s.empty() && s.size() < received) decoder.pendingSinceMs = nowMs;
+  decoder.pending.erase(0, received - s.size());
+}

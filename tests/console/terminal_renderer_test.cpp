@@ -1,0 +1,109 @@
+// Drawing the cell grid on a terminal by difference.
+
+#include <gtest/gtest.h>
+
+#include "console/posix/terminal_renderer.h"
+
+namespace {
+
+CellGrid blankGrid(uint8_t attribute = 0x3E) {
+  CellGrid grid;
+  grid.cells.assign(80 * 25, Cell{' ', attribute});
+  return grid;
+}
+
+void put(CellGrid& grid, int row, int column, std::string_view text, uint8_t attribute = 0x3E) {
+  for (char c : text) cellAt(grid, row, column++) = Cell{static_cast<uint8_t>(c), attribute};
+}
+
+TEST(TerminalRenderer, WindowsColoursMapToAnsi) {
+  EXPECT_EQ(attributeSequence(0x3E), "\x1b[0;93;46m");  // yellow on cyan
+  EXPECT_EQ(attributeSequence(0x07), "\x1b[0;37;40m");
+  EXPECT_EQ(attributeSequence(0xE1), "\x1b[0;34;103m");  // blue on yellow
+  EXPECT_EQ(attributeSequence(0x0F), "\x1b[0;97;40m");
+  EXPECT_EQ(attributeSequence(0xF0), "\x1b[0;30;107m");
+  EXPECT_EQ(attributeSequence(0x4C), "\x1b[0;91;41m");
+}
+
+TEST(TerminalRenderer, FirstFrameClearsInTheCommonestColourAndDrawsTheRest) {
+  CellGrid grid = blankGrid();
+  put(grid, 5, 1, "\xD5\xCD\xB8");
+  put(grid, 0, 0, "\x10\xF8");
+  TerminalView view;
+  std::string out;
+  renderFrame(grid, view, false, out);
+  EXPECT_EQ(out.find("\x1b[0;93;46m\x1b[H\x1b[2J"), 0u);
+  EXPECT_NE(out.find("►°"), std::string::npos);
+  EXPECT_NE(out.find("\x1b[6;2H╒═╕"), std::string::npos);
+  EXPECT_LT(out.size(), 80u);
+}
+
+TEST(TerminalRenderer, UnchangedGridSendsNothing) {
+  CellGrid grid = blankGrid();
+  put(grid, 10, 10, "menu");
+  TerminalView view;
+  std::string out;
+  renderFrame(grid, view, false, out);
+  out.clear();
+  renderFrame(grid, view, false, out);
+  EXPECT_EQ(out, "");
+}
+
+TEST(TerminalRenderer, OnlyChangedCellsGoOutAndTheCursorIsPlacedLast) {
+  CellGrid grid = blankGrid();
+  TerminalView view;
+  std::string out;
+  renderFrame(grid, view, false, out);
+  out.clear();
+  put(grid, 6, 50, "D", 0x3E);
+  grid.cursorRow = 7;
+  grid.cursorColumn = 0;
+  renderFrame(grid, view, false, out);
+  EXPECT_EQ(out, "\x1b[?25l\x1b[7;51HD\x1b[8;1H\x1b[?25h");
+}
+
+TEST(TerminalRenderer, NearbyChangesAreJoinedInOneRun) {
+  CellGrid grid = blankGrid();
+  TerminalView view;
+  std::string out;
+  renderFrame(grid, view, false, out);
+  out.clear();
+  grid.cursorVisible = false;
+  renderFrame(grid, view, false, out);
+  out.clear();
+  put(grid, 0, 0, "a");
+  put(grid, 0, 3, "b");
+  put(grid, 0, 70, "c");
+  renderFrame(grid, view, false, out);
+  EXPECT_EQ(out, "a  b\x1b[1;71Hc\x1b[1;1H");
+}
+
+TEST(TerminalRenderer, CursorShapeBeepAndVisibility) {
+  CellGrid grid = blankGrid();
+  TerminalView view;
+  std::string out;
+  grid.cursorSize = 10;
+  renderFrame(grid, view, true, out);
+  EXPECT_NE(out.find("\x1b[3 q"), std::string::npos);
+  EXPECT_EQ(out.back(), '\a');
+  out.clear();
+  grid.cursorSize = 99;
+  grid.cursorVisible = false;
+  renderFrame(grid, view, false, out);
+  EXPECT_EQ(out, "\x1b[1 q\x1b[?25l");
+}
+
+TEST(TerminalRenderer, AResizeRedrawsEverything) {
+  CellGrid grid = blankGrid();
+  put(grid, 0, 0, "x");
+  TerminalView view;
+  std::string out;
+  renderFrame(grid, view, false, out);
+  resizeGrid(grid, 100, 30);
+  out.clear();
+  renderFrame(grid, view, false, out);
+  EXPECT_NE(out.find("\x1b[2J"), std::string::npos);
+  EXPECT_NE(out.find('x'), std::string::npos);
+}
+
+}  // namespace

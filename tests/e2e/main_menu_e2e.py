@@ -1,0 +1,104 @@
+"""The real program in tmux: the main menu drawn exactly, keys that beep, the way out."""
+
+import sys
+import time
+import unittest
+
+from tmux_session import TmuxSession
+
+PROGRAM = None
+
+MENU = [
+    "    Copyright (C) 2012 Harrowkeeps. Freeware: use it and pass it on.",
+    "    ° Harrowkeeps.EXE ~ version 3.01 ~ October 2012 - WWW.HARROWKEEPS.NET °",
+    "",
+    "    This fast program backs up folders/files by using the XCOPY command.",
+    "    For more info, read: http://www.harrowkeeps.net/backup.htm",
+    " ╒════════════════════════════════════════════════════════════════════════════╕",
+    " │                           Select the function:                             │",
+    " ├───┬───────────────────────────────┬┬───┬───────────────────────────────────┤",
+    " │ S │ Set Drives: Source, Target    ││ A │ Advance to Menu #2 ►              │",
+    " ├───┼───────────────────────────────┤├───┼───────────────────────────────────┤",
+    " │ B │ Update C:\\BAS Files to J:\\BAS ││ W │ Update C:\\Web-HTML Files to J:\\   │",
+    " ├───┼───────────────────────────────┤├───┼───────────────────────────────────┤",
+    " │ D │ Update C:\\DOC Files to J:     ││ L │ Update D:\\Lottery Files to J:\\    │",
+    " ├───┼───────────────────────────────┤├───┼───────────────────────────────────┤",
+    " │ Z │ Update C:\\MyZips to J:\\MyZips ││ F │ Update Avo\\Favorites to J:\\       │",
+    " ├───┼───────────────────────────────┤├───┼───────────────────────────────────┤",
+    " │ O │ Update Avo\\Downloads to J:\\   ││ R │ Update C:\\Program Downloads to J: │",
+    " ├───┼───────────────────────────────┤├───┼───────────────────────────────────┤",
+    " │ P │ Update Avo\\My Pictures to J:\\ ││ M │ Update Avo\\My Music to J:\\        │",
+    " ├───┼───────────────────────────────┤├───┼───────────────────────────────────┤",
+    " │ G │ Update C:\\BAS-Only to J:\\BaBa ││ V │ Update Avo\\My Videos to J:\\       │",
+    " ╘═══╧════════════════╤═══╤══════════╧╧═══╧══════════════════╤════════════════╛",
+    "                      │ X │      Exit to Command Prompt      │",
+    "                      ╘═══╧══════════════════════════════════╛",
+    "",
+]
+
+
+def menu_shown(rows):
+    return rows[:24] == MENU[:24]
+
+
+class MainMenuInTerminal(unittest.TestCase):
+    def test_menu_beeps_and_exit(self):
+        with TmuxSession(PROGRAM) as t:
+            rows = t.wait_for(menu_shown, what="the main menu")
+            self.assertEqual(rows[:25], MENU)
+            styled = t.styled()
+            # Bright yellow on cyan, as the console's colour 14 on 3.
+            self.assertIn("\x1b[93m", styled)
+            self.assertIn("46m", styled)
+            self.assertEqual(t.cursor(), (25, 1))
+
+            before = t.output().count(b"\a")
+            for key in ("Up", "F5", "C-a", "q"):
+                t.send(key)
+                deadline = time.time() + 5
+                while t.output().count(b"\a") == before and time.time() < deadline:
+                    time.sleep(0.02)
+                after = t.output().count(b"\a")
+                self.assertEqual(after, before + 1, "no beep for " + key)
+                before = after
+                t.wait_for(menu_shown, what="the redrawn menu after " + key)
+
+            t.send("x")
+            self.assertEqual(t.wait_for_exit(), 0)
+            rows = t.rows()
+            self.assertTrue(all(r == "" for r in rows[1:]), rows)
+            before, after = t.stty()
+            self.assertEqual(before, after, "the terminal's mode was not put back")
+            self.assertIn(" icanon", after)
+            self.assertIn(" echo", after)
+
+    def test_escape_alone_and_escape_sequences_do_not_leak(self):
+        with TmuxSession(PROGRAM) as t:
+            t.wait_for(menu_shown, what="the main menu")
+            before = t.output().count(b"\a")
+            t.send("Escape")
+            deadline = time.time() + 5
+            while t.output().count(b"\a") == before and time.time() < deadline:
+                time.sleep(0.02)
+            self.assertEqual(t.output().count(b"\a"), before + 1)
+            t.send_raw(b"\x1b[1;5C")  # Ctrl+Right: one key, one beep
+            time.sleep(0.3)
+            self.assertEqual(t.output().count(b"\a"), before + 2)
+            t.send("X")
+            self.assertEqual(t.wait_for_exit(), 0)
+
+    def test_terminated_from_outside_puts_the_terminal_back(self):
+        with TmuxSession(PROGRAM) as t:
+            t.wait_for(menu_shown, what="the main menu")
+            pid = t.tmux("list-panes", "-F", "#{pane_pid}").strip()
+            import subprocess
+            subprocess.run(["pkill", "-TERM", "-P", pid, "-x", "harrowkeeps"], check=False)
+            status = t.wait_for_exit()
+            self.assertEqual(status, 128 + 15)
+            before, after = t.stty()
+            self.assertEqual(before, after)
+
+
+if __name__ == "__main__":
+    PROGRAM = sys.argv.pop(1)
+    unittest.main()
