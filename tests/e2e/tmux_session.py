@@ -22,9 +22,14 @@ class TmuxSession:
         exports = "".join(
             "export %s=%s; " % (k, shlex.quote(v)) for k, v in (env or {}).items() if v is not None
         )
+        self.go_file = os.path.join(self.dir, "go")
+        # The program starts only once the pane's output is being logged, so the log holds
+        # every byte it sent.
         script = (
+            "while [ ! -e %s ]; do sleep 0.01; done; "
             "%s%sstty -a > %s; %s; echo $? > %s.tmp; stty -a > %s; mv %s.tmp %s; sleep 600"
             % (
+                shlex.quote(self.go_file),
                 unsets,
                 exports,
                 shlex.quote(self.stty_before),
@@ -41,6 +46,7 @@ class TmuxSession:
         )
         self.tmux("set-option", "-g", "remain-on-exit", "on")
         self.tmux("pipe-pane", "-o", "cat >> %s" % shlex.quote(self.output_log))
+        open(self.go_file, "w").close()
 
     def tmux(self, *args):
         return subprocess.run(
