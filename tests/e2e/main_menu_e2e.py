@@ -98,6 +98,28 @@ class MainMenuInTerminal(unittest.TestCase):
             before, after = t.stty()
             self.assertEqual(before, after)
 
+    def test_a_resized_terminal_is_followed(self):
+        with TmuxSession(PROGRAM) as t:
+            t.wait_for(menu_shown, what="the main menu")
+            t.tmux("resize-window", "-x", "100", "-y", "30")
+            time.sleep(0.3)
+            t.send("q")  # beeps and redraws on the larger screen
+            rows = t.wait_for(lambda r: len(r) == 30 and menu_shown(r), what="the resized menu")
+            self.assertTrue(all(r == "" for r in rows[25:]))
+            t.send("x")
+            self.assertEqual(t.wait_for_exit(), 0)
+
+
+class WithoutTerminal(unittest.TestCase):
+    def test_says_so_and_ends_with_1(self):
+        import subprocess
+        # A new session has no controlling terminal, so there is no keyboard to read.
+        result = subprocess.run(["setsid", "-w", PROGRAM], stdin=subprocess.DEVNULL,
+                                capture_output=True, text=True, timeout=20)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("no terminal", result.stderr)
+        self.assertEqual(result.stderr.count("\n"), 1)
+
 
 if __name__ == "__main__":
     PROGRAM = sys.argv.pop(1)
