@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "app/drive_selection.h"
 #include "app/error_screen.h"
 #include "app/menu_box.h"
 #include "app/menu_key.h"
@@ -63,6 +64,10 @@ const std::vector<ScreenLine>& mainMenuLines() {
 
 // Runs the chosen entry; false when the user leaves the program.
 bool dispatchMainMenuKey() {
+  if (mainMenuKey == "S") {
+    step([] { driveSelectionScreen(); });
+    return true;
+  }
   if (mainMenuKey == "X") {
     step([] { clearScreen(); });
     step([] { setCursor(-1); });

@@ -1,5 +1,6 @@
 #include "app/program_state.h"
 
+#include "app/input_screen_state.h"
 #include "console/program.h"
 
 std::string sourceRoot;
@@ -23,4 +24,5 @@ void resetProgramState() {
   lastError = 0;
   fieldForeground = 0;
   fieldBackground = 0;
+  resetInputScreenState();
 }
