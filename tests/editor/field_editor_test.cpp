@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -322,7 +323,15 @@ INSTANTIATE_TEST_SUITE_P(
                       RecallCase{"\\8d0", 7}, RecallCase{"\\0", -1}, RecallCase{"\\-2", -1},
                       RecallCase{"\\Data", -1}, RecallCase{"\\10", -1}, RecallCase{"\\9.5", -1},
                       RecallCase{"\\0.2", -1}, RecallCase{"\\0.49", -1}, RecallCase{"\\1e9", -1},
-                      RecallCase{"x\\2", -1}));
+                      RecallCase{"x\\2", -1}),
+    [](const ::testing::TestParamInfo<RecallCase>& info) {
+      std::string name = "case" + std::to_string(info.index) + "_";
+      for (const char* p = info.param.typed; *p; ++p) {
+        const char c = *p;
+        name += (std::isalnum(static_cast<unsigned char>(c)) != 0) ? c : '_';
+      }
+      return name;
+    });
 
 TEST_F(FieldEditorTest, TabAndEscRecallAndGoOnEditing) {
   StringList history = driveLetters();
