@@ -2,8 +2,10 @@
 
 #include <vector>
 
+#include "app/backup_jobs.h"
 #include "app/drive_selection.h"
 #include "app/error_screen.h"
+#include "app/menu2.h"
 #include "app/menu_box.h"
 #include "app/menu_key.h"
 #include "app/program_state.h"
@@ -64,8 +66,16 @@ const std::vector<ScreenLine>& mainMenuLines() {
 
 // Runs the chosen entry; false when the user leaves the program.
 bool dispatchMainMenuKey() {
+  if (mainMenuKey == "A") {
+    step([] { menu2(); });
+    return true;
+  }
   if (mainMenuKey == "S") {
     step([] { driveSelectionScreen(); });
+    return true;
+  }
+  if (const BackupJob* job = findJob(mainMenuJobs(), mainMenuKey)) {
+    runJob(*job);
     return true;
   }
   if (mainMenuKey == "X") {

@@ -6,6 +6,7 @@
 std::string sourceRoot;
 std::string targetRoot;
 std::string mainMenuKey;
+std::string menu2Key;
 std::string commandLine;
 int32_t lastError = 0;
 int32_t fieldForeground = 0;
@@ -20,6 +21,7 @@ void resetProgramState() {
   sourceRoot = std::string();
   targetRoot = std::string();
   mainMenuKey = std::string();
+  menu2Key = std::string();
   commandLine = std::string();
   lastError = 0;
   fieldForeground = 0;

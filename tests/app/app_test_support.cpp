@@ -1,6 +1,7 @@
 #include "app/app_test_support.h"
 
 #include "console/grid/cell_grid.h"
+#include "console/memory/memory_process_host.h"
 
 Frame captureFrame() {
   Frame f;
@@ -12,6 +13,7 @@ Frame captureFrame() {
 
 void resetForProgramRun() {
   resetMemoryHost();
+  resetMemoryProcessHost();
   screenState = ScreenState{};
 }
 

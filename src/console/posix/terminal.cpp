@@ -77,17 +77,7 @@ void writeAll(int fd, const std::string& bytes) {
 void setRawMode() {
   if (tcgetattr(terminal.keyboardFd, &terminal.savedMode) != 0) return;
   terminal.modeSaved = true;
-  termios raw = terminal.savedMode;
-  // Every key reaches the program as it is typed: no line editing, no echo, Ctrl+C, Ctrl+Z and
-  // Ctrl+S are ordinary keys, Enter arrives as CR. Output processing stays on for the commands
-  // the program runs.
-  raw.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
-                                        IXON | IXOFF);
-  raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-  raw.c_cflag |= CS8;
-  raw.c_cc[VMIN] = 0;
-  raw.c_cc[VTIME] = 0;
-  tcsetattr(terminal.keyboardFd, TCSANOW, &raw);
+  reapplyRawMode();
 }
 
 void installSignalHandlers() {
@@ -110,6 +100,21 @@ void readTerminalSize() {
 }
 
 }  // namespace
+
+void reapplyRawMode() {
+  if (!terminal.modeSaved) return;
+  termios raw = terminal.savedMode;
+  // Every key reaches the program as it is typed: no line editing, no echo, Ctrl+C, Ctrl+Z and
+  // Ctrl+S are ordinary keys, Enter arrives as CR. Output processing stays on for the commands
+  // the program runs.
+  raw.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
+                                        IXON | IXOFF);
+  raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  raw.c_cflag |= CS8;
+  raw.c_cc[VMIN] = 0;
+  raw.c_cc[VTIME] = 0;
+  tcsetattr(terminal.keyboardFd, TCSANOW, &raw);
+}
 
 int64_t monotonicMs() {
   timespec now{};

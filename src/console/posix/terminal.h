@@ -27,6 +27,10 @@ extern Terminal terminal;
 // the cursor to be put back at every end. Without a terminal it says so and ends with 1.
 void openTerminal();
 
+// Sets the raw input mode again over the mode saved at the start, after a child that may have
+// left the terminal in a mode of its own.
+void reapplyRawMode();
+
 // Draws what changed on the screen since the last frame, in one write.
 void presentScreen();
 

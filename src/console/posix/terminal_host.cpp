@@ -12,6 +12,7 @@
 #include <termios.h>
 #include <unistd.h>
 #include "console/keyboard_host.h"
+#include "console/posix/default_interpreter.h"
 #include "console/posix/terminal.h"
 #include "console/program_host.h"
 #include "console/screen_host.h"
@@ -21,6 +22,7 @@ void hostOpenConsole(ScreenState& state) {
   openTerminal();
   state.stdoutIsConsole = isatty(STDOUT_FILENO);
   state.stdinIsConsole = isatty(STDIN_FILENO);
+  setDefaultCommandInterpreter();
 }
 
 void hostBeep() {

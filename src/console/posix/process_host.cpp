@@ -1,0 +1,334 @@
+// Child processes on a Unix terminal. The child gets a pseudo-terminal of the screen's size for
+// its output, so that what it writes can go through the console's ordinary output rules into
+// the same cell grid the screen is drawn from: the program's picture of the screen stays true
+// and the next screen operation carries on below the output. Its input is the program's own.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "console/grid/cell_grid.h"
+#include "console/grid/processed_output.h"
+#include "console/posix/command_text.h"
+#include "console/posix/terminal.h"
+#include "console/process_host.h"
+#include "console/screen_host.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr uint32_t stillActive = 259;  // the exit code of a child that has not ended
+
+thread_local uint32_t lastErrorCode = 0;
+uint32_t errorMode = 0;
+
+struct Child {
+  HostHandle process = 0;
+  HostHandle thread = 0;
+  pid_t pid = -1;
+  int master = -1;  // our side of the child's pseudo-terminal; -1 once it has hung up
+  int pidfd = -1;   // readable when the child has ended, where the system offers it
+  bool ended = false;
+  uint32_t exitCode = stillActive;
+  ProcessedOutput output;
+};
+
+std::vector<Child> children;
+HostHandle lastHandle = 0;
+
+void closeFd(int& fd) {
+  if (fd >= 0) close(fd);
+  fd = -1;
+}
+
+Child* childOf(HostHandle process) {
+  for (Child& c : children) {
+    if (c.process == process) return &c;
+  }
+  return nullptr;
+}
+
+void noteExit(Child& child, int status) {
+  child.ended = true;
+  if (WIFEXITED(status)) {
+    child.exitCode = static_cast<uint32_t>(WEXITSTATUS(status));
+  } else if (WIFSIGNALED(status)) {
+    child.exitCode = 128 + static_cast<uint32_t>(WTERMSIG(status));
+  }
+}
+
+bool reapIfEnded(Child& child) {
+  if (child.ended) return true;
+  int status = 0;
+  pid_t got;
+  do {
+    got = waitpid(child.pid, &status, WNOHANG);
+  } while (got < 0 && errno == EINTR);
+  if (got == child.pid) noteExit(child, status);
+  if (got < 0 && errno == ECHILD) child.ended = true;
+  return child.ended;
+}
+
+// Children whose handles were closed before they ended are reaped when they have.
+void forgetEndedChildren() {
+  std::erase_if(children, [](Child& c) { return c.process == 0 && reapIfEnded(c); });
+}
+
+bool isExecutableFile(const std::string& path, bool& existsButNotExecutable) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  if (access(path.c_str(), X_OK) == 0) return true;
+  existsButNotExecutable = true;
+  return false;
+}
+
+// The program's file: a name with a '/' as it stands, any other looked up on PATH (an empty
+// entry is the current folder). Returns the errno of the failure, 0 when found.
+int findProgram(const std::string& program, std::string& path) {
+  if (program.empty()) return ENOENT;
+  if (program.find('/') != std::string::npos) {
+    path = program;
+    return 0;
+  }
+  const char* variable = std::getenv("PATH");
+  const std::string searchPath = variable != nullptr ? variable : "/usr/local/bin:/usr/bin:/bin";
+  bool denied = false;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = searchPath.find(':', start);
+    std::string folder = searchPath.substr(start, end == std::string::npos ? end : end - start);
+    if (folder.empty()) folder = ".";
+    const std::string candidate = folder + "/" + program;
+    if (isExecutableFile(candidate, denied)) {
+      path = candidate;
+      return 0;
+    }
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return denied ? EACCES : ENOENT;
+}
+
+// The Windows code for a failure to start `path`: a missing file is told from a missing folder.
+uint32_t startFailure(int error, const std::string& path) {
+  if (error == ENOENT) {
+    const size_t slash = path.rfind('/');
+    if (slash != std::string::npos && slash > 0) {
+      struct stat info {};
+      const std::string folder = path.substr(0, slash);
+      if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return systemError::pathNotFound;
+      }
+    }
+  }
+  return systemErrorForErrno(error);
+}
+
+void setPseudoTerminalSize(int master) {
+  winsize size{};
+  size.ws_col = static_cast<unsigned short>(screenGrid.width);
+  size.ws_row = static_cast<unsigned short>(screenGrid.height);
+  ioctl(master, TIOCSWINSZ, &size);
+}
+
+// A pseudo-terminal pair; both ends closed on exec. Returns the errno of a failure, 0 on success.
+int openPseudoTerminal(int& master, int& slave) {
+  master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (master < 0) return errno;
+  char name[128];
+  if (grantpt(master) != 0 || unlockpt(master) != 0 || ptsname_r(master, name, sizeof name) != 0) {
+    const int error = errno;
+    closeFd(master);
+    return error;
+  }
+  slave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (slave < 0) {
+    const int error = errno;
+    closeFd(master);
+    return error;
+  }
+  if (slave <= STDERR_FILENO) {
+    // dup2 onto itself would keep close-on-exec set; move it out of the way first.
+    const int moved = fcntl(slave, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    close(slave);
+    slave = moved;
+    if (slave < 0) {
+      const int error = errno;
+      closeFd(master);
+      return error;
+    }
+  }
+  fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+  setPseudoTerminalSize(master);
+  return 0;
+}
+
+int spawnOnTerminal(const std::string& path, const CommandText& command, int slave, pid_t& pid) {
+  posix_spawn_file_actions_t actions;
+  if (int error = posix_spawn_file_actions_init(&actions)) return error;
+  posix_spawn_file_actions_adddup2(&actions, slave, STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, slave, STDERR_FILENO);
+  std::vector<char*> argv;
+  std::string program = command.program;
+  std::string argument = command.argument;
+  argv.push_back(program.data());
+  if (!argument.empty()) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  const int error = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  return error;
+}
+
+int openProcessFd(pid_t pid) {
+#ifdef SYS_pidfd_open
+  const long fd = syscall(SYS_pidfd_open, pid, 0);
+  if (fd >= 0) {
+    fcntl(static_cast<int>(fd), F_SETFD, FD_CLOEXEC);
+    return static_cast<int>(fd);
+  }
+#else
+  (void)pid;
+#endif
+  return -1;
+}
+
+// Takes what the child has written so far into the grid. False once the terminal has hung up
+// (every writer has closed it).
+bool takeOutput(Child& child) {
+  char buffer[65536];
+  for (int reads = 0; reads < 16; ++reads) {
+    const ssize_t n = read(child.master, buffer, sizeof buffer);
+    if (n > 0) {
+      writeProcessedOutput(screenGrid, child.output,
+                           std::string_view(buffer, static_cast<size_t>(n)));
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EAGAIN) return true;
+    return false;  // EIO (hung up) or end of file
+  }
+  return true;
+}
+
+void showOutput(Child& child) {
+  for (; child.output.bells > 0; --child.output.bells) hostBeep();
+  presentScreen();
+}
+
+}  // namespace
+
+bool hostCreateProcess(const std::string& commandText, uint16_t, bool, CreatedProcess& created) {
+  // This host's children inherit no handle but the standard ones, whatever the flag says; the
+  // show state has no meaning on a terminal.
+  forgetEndedChildren();
+  presentScreen();  // the child's output continues the screen as it stands
+  const CommandText command = splitCommandText(commandText);
+  std::string path;
+  if (int error = findProgram(command.program, path)) {
+    lastErrorCode = systemErrorForErrno(error);
+    return false;
+  }
+  int master = -1;
+  int slave = -1;
+  if (int error = openPseudoTerminal(master, slave)) {
+    lastErrorCode = systemErrorForErrno(error);
+    return false;
+  }
+  pid_t pid = -1;
+  const int error = spawnOnTerminal(path, command, slave, pid);
+  close(slave);
+  if (error != 0) {
+    close(master);
+    lastErrorCode = startFailure(error, path);
+    return false;
+  }
+  Child child;
+  child.process = ++lastHandle;
+  child.thread = ++lastHandle;
+  child.pid = pid;
+  child.master = master;
+  child.pidfd = openProcessFd(pid);
+  children.push_back(std::move(child));
+  created.process = children.back().process;
+  created.thread = children.back().thread;
+  created.processId = static_cast<uint32_t>(pid);
+  created.threadId = static_cast<uint32_t>(pid);
+  return true;
+}
+
+void hostWaitForProcess(HostHandle process) {
+  Child* child = childOf(process);
+  if (child == nullptr) return;
+  while (!child->ended) {
+    pollfd fds[3];
+    nfds_t count = 0;
+    if (child->master >= 0) fds[count++] = {child->master, POLLIN, 0};
+    if (child->pidfd >= 0) fds[count++] = {child->pidfd, POLLIN, 0};
+    if (terminal.wakePipe[0] >= 0) fds[count++] = {terminal.wakePipe[0], POLLIN, 0};
+    // Without a process descriptor the end of the child is looked for now and then.
+    poll(fds, count, child->pidfd >= 0 ? -1 : 20);
+    if (child->master >= 0 && !takeOutput(*child)) closeFd(child->master);
+    if (reapIfEnded(*child) && child->master >= 0) {
+      // What it wrote before it ended is still on the way.
+      if (!takeOutput(*child)) closeFd(child->master);
+    }
+    const int32_t width = screenGrid.width;
+    const int32_t height = screenGrid.height;
+    showOutput(*child);
+    if (child->master >= 0 && (width != screenGrid.width || height != screenGrid.height)) {
+      setPseudoTerminalSize(child->master);
+    }
+  }
+  // A child may leave the terminal in a mode of its own.
+  reapplyRawMode();
+}
+
+uint32_t hostProcessExitCode(HostHandle process) {
+  Child* child = childOf(process);
+  if (child == nullptr) return stillActive;
+  reapIfEnded(*child);
+  return child->exitCode;
+}
+
+void hostCloseHandle(HostHandle handle) {
+  for (Child& c : children) {
+    if (c.thread == handle) c.thread = 0;
+    if (c.process == handle) {
+      c.process = 0;
+      closeFd(c.master);
+      closeFd(c.pidfd);
+    }
+  }
+  forgetEndedChildren();
+}
+
+bool hostReadVariable(const std::string& name, std::string& value) {
+  const char* found = std::getenv(name.c_str());
+  if (found == nullptr) return false;
+  value = found;
+  return true;
+}
+
+uint32_t hostSetErrorMode(uint32_t mode) {
+  const uint32_t previous = errorMode;
+  errorMode = mode;
+  return previous;
+}
+
+void hostSetLastError(uint32_t code) {
+  lastErrorCode = code;
+}
+
+uint32_t hostLastError() {
+  return lastErrorCode;
+}
