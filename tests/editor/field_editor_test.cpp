@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -285,6 +286,10 @@ struct RecallCase {
   const char* typed;
   int32_t element;  // -1: the editor ends with the text as typed
 };
+
+void PrintTo(const RecallCase& c, std::ostream* out) {
+  *out << '"' << c.typed << "\" -> " << c.element;
+}
 
 class RecallTest : public FieldEditorTest, public ::testing::WithParamInterface<RecallCase> {};
 
