@@ -4,6 +4,7 @@
 
 #include "app/backup_jobs.h"
 #include "app/error_screen.h"
+#include "app/generalized_backup.h"
 #include "app/menu_box.h"
 #include "app/menu_key.h"
 #include "app/program_state.h"
@@ -55,8 +56,7 @@ const std::vector<ScreenLine>& menu2Lines() {
 // Runs the chosen entry; false when the user goes back to the main menu.
 bool dispatchMenu2Key() {
   if (menu2Key == "G") {
-    // The generalized backup screen goes here.
-    step([] { beep(); });
+    step([] { generalizedBackupScreen(); });
     return true;
   }
   if (const BackupJob* job = findJob(menu2Jobs(), menu2Key)) {

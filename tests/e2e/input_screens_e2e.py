@@ -1,9 +1,11 @@
-"""The real program in tmux: the drive selection screen and the field editor's keys, cursor."""
+"""The real program in tmux: the drive selection screen, the generalized backup screen, the
+field editor's keys and its cursor, and the commands the interpreter gets from them."""
 
 import sys
 import time
 import unittest
 
+from jobs_e2e import PAUSE, Recorder, menu2_shown
 from tmux_session import TmuxSession
 
 PROGRAM = None
@@ -96,6 +98,124 @@ class DriveSelectionInTerminal(unittest.TestCase):
             t.wait_for(menu_shown, what="the main menu after the drive selection")
             t.send("x")
             self.assertEqual(t.wait_for_exit(), 0)
+
+    def test_typed_drives_reach_the_jobs_command(self):
+        recorder = Recorder()
+        try:
+            with TmuxSession(PROGRAM, env={"COMSPEC": recorder.path}) as t:
+                t.wait_for(menu_shown, what="the main menu")
+                t.send("S")
+                t.wait_for(lambda r: len(r) > 18 and "SOURCE Drive" in r[17],
+                           what="the drive selection screen")
+                t.send("BSpace", "e", "Escape")  # Esc: the same field again, "e" kept
+                t.wait_for(lambda r: r[17] == field_row(" Enter the Letter of SOURCE Drive: ",
+                                                        "eC"), what="the edited source")
+                t.send("End", "BSpace", "Enter")
+                t.wait_for(lambda r: len(r) > 22 and "TARGET Drive" in r[21],
+                           what="the target field")
+                t.send("End", "BSpace", "K", "Enter")
+                t.wait_for(menu_shown, what="the main menu after the drive selection")
+                t.send("z")
+                t.wait_for_text(PAUSE)
+                self.assertEqual(recorder.recorded(), ["/CXCOPY e:\\MyZIPs K:\\MyZIPs /S /D /I /Y"])
+                t.send("Space")
+                t.wait_for(menu_shown, what="the menu after the job")
+                t.send("x")
+                self.assertEqual(t.wait_for_exit(), 0)
+        finally:
+            recorder.close()
+
+
+SOURCE_PROMPT = " Enter directory name on Source: "
+TARGET_PROMPT = " Enter Destination Drive Letter, :, \\ "
+
+
+def source_row(text):
+    return (" " * 13 + "║" + SOURCE_PROMPT).ljust(48) + text.ljust(21) + " ║"
+
+
+def target_row(text):
+    return (" " * 13 + "║" + TARGET_PROMPT).ljust(53) + text.ljust(16) + " ║"
+
+
+class GeneralizedBackupInTerminal(unittest.TestCase):
+    def test_history_recall_command_and_the_question(self):
+        recorder = Recorder()
+        try:
+            with TmuxSession(PROGRAM, env={"COMSPEC": recorder.path}) as t:
+                t.wait_for(menu_shown, what="the main menu")
+                t.send("a")
+                t.wait_for(menu2_shown, what="Menu II")
+                t.send("g")
+                rows = t.wait_for(lambda r: len(r) > 18 and SOURCE_PROMPT in r[17],
+                                  what="the generalized backup screen")
+                self.assertEqual(rows[0], "         * Generalized backup: User-input *")
+                self.assertEqual(rows[14], " in case the directory name contains blank spaces.")
+                self.assertEqual(rows[16], FRAME_TOP)
+                self.assertEqual(rows[17], source_row("C:\\MyDocuments"))
+                wait_for_cursor(t, (18, 49))
+
+                # Down twice: the third entry; a long text scrolls in the 21-cell field.
+                t.send("Down", "Down")
+                t.wait_for(lambda r: r[17] == source_row("C:\\My Web Pages"),
+                           what="the third entry")
+                t.send("End", "\\", "S", "i", "t", "e", "s", " ", "2", "0", "1", "2")
+                t.wait_for(lambda r: r[17] == source_row("Web Pages\\Sites 2012"),
+                           what="the scrolled field")
+                wait_for_cursor(t, (18, 69))
+                t.send("Tab")  # recorded; the field comes back with its text
+                t.wait_for(lambda r: r[17] == source_row("C:\\My Web Pages\\Sites"),
+                           what="the field opened again")
+                wait_for_cursor(t, (18, 49))
+                t.send("Up", "Up")  # past the recorded text to the blank element before it
+                t.wait_for(lambda r: r[17] == source_row(""), what="the blank element")
+                t.send("Down")  # the text just recorded
+                t.wait_for(lambda r: r[17] == source_row("C:\\My Web Pages\\Sites"),
+                           what="the recorded text from Down")
+                t.send("Home", "\\", "1", "Enter")  # "\1C:..." recalls entry 1
+                t.wait_for(lambda r: r[17] == source_row("C:\\MyDocuments"),
+                           what="entry 1 recalled")
+                t.send("\\", "5", "Enter")  # entry 5: the text recorded by Tab
+                t.wait_for(lambda r: r[17] == source_row("C:\\My Web Pages\\Sites"),
+                           what="entry 5 recalled")
+                t.send("Enter")
+
+                rows = t.wait_for(lambda r: len(r) > 22 and TARGET_PROMPT in r[21],
+                                  what="the target field")
+                self.assertEqual(rows[21], target_row("E:\\"))
+                wait_for_cursor(t, (22, 54))
+                t.send("\\", "2", "Enter")
+                t.wait_for(lambda r: r[21] == target_row("F:\\"), what="target entry 2")
+                t.send("Enter")
+
+                t.wait_for_text(PAUSE)
+                self.assertEqual(
+                    recorder.recorded(),
+                    ['/CXCOPY "C:\\My Web Pages\\Sites 2012" "F:\\My Web Pages\\Sites 2012"'
+                     ' /S /D /I /Y'])
+                t.send("Space")
+                rows = t.wait_for_text("Run this function again (Y/N)?")
+                self.assertEqual(rows[20], " " * 24 + "╔" + "═" * 32 + "╗")
+                self.assertEqual(rows[21], " " * 24 + "║ Run this function again (Y/N)? ║")
+                self.assertEqual(rows[22], " " * 24 + "╚" + "═" * 32 + "╝")
+
+                t.send("y")  # starts over, from the same defaults
+                t.wait_for(lambda r: len(r) > 18 and r[17] == source_row("C:\\MyDocuments"),
+                           what="the screen again")
+                t.send("Enter", "Enter")
+                t.wait_for_text(PAUSE)
+                self.assertEqual(recorder.recorded(),
+                                 ['/CXCOPY "C:\\MyDocuments" "E:\\MyDocuments" /S /D /I /Y'])
+                t.send("Space")
+                t.wait_for_text("Run this function again (Y/N)?")
+                t.send("N")
+                t.wait_for(menu2_shown, what="Menu II after the generalized backup")
+                t.send("x")
+                t.wait_for(menu_shown, what="the main menu")
+                t.send("x")
+                self.assertEqual(t.wait_for_exit(), 0)
+        finally:
+            recorder.close()
 
 
 if __name__ == "__main__":
