@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "console/grid/cell_grid.h"
@@ -106,9 +107,11 @@ int findProgram(const std::string& program, std::string& path) {
   size_t start = 0;
   for (;;) {
     const size_t end = searchPath.find(':', start);
-    std::string folder = searchPath.substr(start, end == std::string::npos ? end : end - start);
-    if (folder.empty()) folder = ".";
-    const std::string candidate = folder + "/" + program;
+    const std::string_view folder =
+        std::string_view(searchPath).substr(start, end == std::string::npos ? end : end - start);
+    std::string candidate(folder.empty() ? std::string_view(".") : folder);
+    candidate += '/';
+    candidate += program;
     if (isExecutableFile(candidate, denied)) {
       path = candidate;
       return 0;
