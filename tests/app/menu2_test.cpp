@@ -84,23 +84,6 @@ TEST_F(Menu2Test, ItsOwnTableAndKeyAreUsedNotTheMainMenus) {
   EXPECT_EQ(trimmed(run.frames[4].rows[0]), expectedMenu2[0]);
 }
 
-TEST_F(Menu2Test, EveryJobKeyRunsItsFolder) {
-  const std::vector<std::pair<std::string, std::string>> jobs = {
-      {"H", "Horses"}, {"5", "Lotto5"},  {"6", "Lotto6"}, {"P", "PBall"}, {"R", "Roulette"},
-      {"s", "Sports"}, {"q", "Quinto5"}, {"3", "Pick3"},  {"4", "Pick4"}};
-  std::vector<std::function<void()>> script = {[] { typeText("a"); }};
-  for (const auto& job : jobs) {
-    script.push_back([key = job.first] { typeText(key); });
-    script.push_back([] { typeText(" "); });
-  }
-  runProgramWithKeys(script);
-  ASSERT_EQ(memoryProcessHost.creations.size(), jobs.size());
-  for (size_t i = 0; i < jobs.size(); ++i) {
-    EXPECT_EQ(memoryProcessHost.creations[i].text,
-              "cmd /CXCOPY " + jobs[i].second + " " + jobs[i].second + " /S /D /I /Y");
-  }
-}
-
 TEST_F(Menu2Test, LowerCaseXGoesBackToAFreshMainMenuWithTheCursorOn) {
   screenGrid.cursorVisible = false;
   const ProgramRun run = runProgramWithKeys({
