@@ -1,0 +1,53 @@
+// Every text the program shows, in XCOPY's words where XCOPY has words for
+// it, and the one place that writes them.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Where names and counts go, and where complaints go. Writes are unbuffered so
+// each copied file shows as it goes, and lines end in "\n" only: a terminal
+// turns that into CR LF itself.
+struct Output {
+  int out = 1;
+  int err = 2;
+};
+
+void writeLine(int fd, std::string_view text);
+void writeText(int fd, std::string_view text);
+
+namespace text {
+inline constexpr std::string_view invalidPath = "Invalid path";
+inline constexpr std::string_view invalidNumberOfParameters = "Invalid number of parameters";
+inline constexpr std::string_view invalidParameterPrefix = "Invalid parameter - ";
+inline constexpr std::string_view invalidDrive = "Invalid drive specification";
+inline constexpr std::string_view insufficientDiskSpace = "Insufficient disk space";
+inline constexpr std::string_view accessDenied = "Access denied";
+inline constexpr std::string_view cyclicCopy = "Cannot perform a cyclic copy";
+inline constexpr std::string_view copyOntoItself = "File cannot be copied onto itself";
+inline constexpr std::string_view fileNotFoundPrefix = "File not found - ";
+inline constexpr std::string_view severalIntoOne = "Cannot copy several files into one file";
+inline constexpr std::string_view skippedSpecial = "Skipped - not a regular file";
+inline constexpr std::string_view skippedFolderLink = "Skipped - link to a folder, not followed";
+inline constexpr std::string_view skippedBrokenLink = "Skipped - link to nothing";
+inline constexpr std::string_view linkOnTarget =
+    "Invalid path - a link on the target is not followed";
+inline constexpr std::string_view fileInTheWay =
+    "Invalid path - a file on the target is in the way";
+inline constexpr std::string_view folderInTheWay = "Access denied - a folder of that name exists";
+inline constexpr std::string_view noAnswer = "No answer: the input has ended";
+inline constexpr std::string_view usage =
+    "Usage: harrowkeeps-cmd \"/C XCOPY source [target] [/S] [/D] [/I] [/Y]\"  (--help for more)";
+}  // namespace text
+
+std::string filesCopiedLine(long count);
+std::string notRecognisedFirstLine(std::string_view command);
+inline constexpr std::string_view notRecognisedSecondLine = "operable program or batch file.";
+
+// What to tell the user when writing the copy failed with this errno.
+std::string describeWriteError(int error);
+// ... and when the source could not be read.
+std::string describeReadError(int error);
+
+std::string helpText(const std::string& drives);
+std::string xcopyHelpText();

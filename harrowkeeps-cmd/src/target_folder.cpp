@@ -1,0 +1,190 @@
+#include "target_folder.h"
+
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "atomic_copy.h"
+#include "name_lookup.h"
+
+namespace {
+
+constexpr int folderOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+void becomePresent(TargetFolder& folder, int fd) {
+  folder.fd = fd;
+  folder.state = FolderState::present;
+  struct stat info {};
+  if (fstat(fd, &info) == 0) folder.device = info.st_dev;
+}
+
+void becomeUnusable(TargetFolder& folder, int error) {
+  folder.state = FolderState::unusable;
+  folder.problem = error;
+}
+
+int listFolder(TargetFolder& folder) {
+  if (folder.listed) return 0;
+  int copy = dup(folder.fd);
+  if (copy < 0) return errno;
+  DIR* listing = fdopendir(copy);
+  if (!listing) {
+    int error = errno;
+    close(copy);
+    return error;
+  }
+  while (dirent* entry = readdir(listing)) {
+    std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    if (isTemporaryName(name)) {
+      if (isAbandonedTemporary(name)) folder.abandoned.push_back(name);
+      continue;
+    }
+    std::string folded = foldCase(name);
+    auto known = folder.namesByFoldedCase.find(folded);
+    if (known == folder.namesByFoldedCase.end() || name < known->second)
+      folder.namesByFoldedCase[folded] = name;
+  }
+  closedir(listing);
+  folder.listed = true;
+  return 0;
+}
+
+// The name on disk that matches `name` but for case, if any.
+bool otherCaseOf(TargetFolder& folder, const std::string& name, std::string& actual) {
+  if (folder.createdHere) return false;
+  if (listFolder(folder) != 0) return false;
+  auto match = folder.namesByFoldedCase.find(foldCase(name));
+  if (match == folder.namesByFoldedCase.end() || match->second == name) return false;
+  actual = match->second;
+  return true;
+}
+
+}  // namespace
+
+void openTargetRoot(TargetFolder& folder, const std::string& path, const std::string& display) {
+  folder = TargetFolder{};
+  folder.name = path;
+  folder.display = display;
+  int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    becomePresent(folder, fd);
+  } else if (errno == ENOENT) {
+    folder.state = FolderState::absent;
+  } else {
+    becomeUnusable(folder, errno);
+  }
+}
+
+void initTargetChild(TargetFolder& child, TargetFolder& parent, const std::string& name,
+                     const std::string& display) {
+  child = TargetFolder{};
+  child.parent = &parent;
+  child.name = name;
+  child.display = display;
+}
+
+void closeTargetFolder(TargetFolder& folder) {
+  if (folder.fd >= 0) close(folder.fd);
+  folder.fd = -1;
+}
+
+FolderState probeTargetFolder(TargetFolder& folder) {
+  if (folder.state != FolderState::unknown) return folder.state;
+  TargetFolder* parent = folder.parent;
+  FolderState above = parent ? probeTargetFolder(*parent) : FolderState::absent;
+  if (above == FolderState::absent) {
+    folder.state = FolderState::absent;
+    return folder.state;
+  }
+  if (above == FolderState::unusable) {
+    becomeUnusable(folder, parent->problem);
+    return folder.state;
+  }
+  int fd = openat(parent->fd, folder.name.c_str(), folderOpenFlags);
+  if (fd < 0 && errno == ENOENT) {
+    std::string actual;
+    if (!otherCaseOf(*parent, folder.name, actual)) {
+      folder.state = FolderState::absent;
+      return folder.state;
+    }
+    folder.name = actual;
+    fd = openat(parent->fd, folder.name.c_str(), folderOpenFlags);
+  }
+  if (fd >= 0) {
+    becomePresent(folder, fd);
+  } else {
+    becomeUnusable(folder, errno);
+  }
+  return folder.state;
+}
+
+int prepareTargetFolder(TargetFolder& folder) {
+  FolderState state = probeTargetFolder(folder);
+  if (state == FolderState::unusable) return folder.problem;
+  if (state == FolderState::absent) {
+    int made = -1;
+    if (folder.parent) {
+      int error = prepareTargetFolder(*folder.parent);
+      if (error != 0) {
+        becomeUnusable(folder, error);
+        return error;
+      }
+      made = mkdirat(folder.parent->fd, folder.name.c_str(), 0777);
+      int fd = (made == 0 || errno == EEXIST)
+                   ? openat(folder.parent->fd, folder.name.c_str(), folderOpenFlags)
+                   : -1;
+      if (fd < 0) {
+        becomeUnusable(folder, errno);
+        return folder.problem;
+      }
+      becomePresent(folder, fd);
+    } else {
+      // The root as named, and whatever it lacks above it: "J:\Avo Brenk\Music".
+      std::string path = folder.name;
+      for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+           slash = path.find('/', slash + 1))
+        mkdir(path.substr(0, slash).c_str(), 0777);
+      made = mkdir(path.c_str(), 0777);
+      int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      if (fd < 0) {
+        becomeUnusable(folder, errno);
+        return folder.problem;
+      }
+      becomePresent(folder, fd);
+    }
+    if (made == 0) {
+      folder.createdHere = true;
+      folder.listed = true;
+      folder.swept = true;
+    }
+  }
+  if (!folder.swept) {
+    listFolder(folder);
+    for (const std::string& name : folder.abandoned) unlinkat(folder.fd, name.c_str(), 0);
+    folder.abandoned.clear();
+    folder.swept = true;
+  }
+  return 0;
+}
+
+int lookupTargetEntry(TargetFolder& folder, const std::string& name, TargetEntry& entry) {
+  entry = TargetEntry{};
+  FolderState state = probeTargetFolder(folder);
+  if (state == FolderState::absent) return 0;
+  if (state == FolderState::unusable) return folder.problem;
+  if (fstatat(folder.fd, name.c_str(), &entry.info, AT_SYMLINK_NOFOLLOW) == 0) {
+    entry.exists = true;
+    entry.name = name;
+    return 0;
+  }
+  if (errno != ENOENT) return errno;
+  std::string actual;
+  if (otherCaseOf(folder, name, actual) &&
+      fstatat(folder.fd, actual.c_str(), &entry.info, AT_SYMLINK_NOFOLLOW) == 0) {
+    entry.exists = true;
+    entry.name = actual;
+  }
+  return 0;
+}

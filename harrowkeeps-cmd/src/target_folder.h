@@ -1,0 +1,55 @@
+// One folder of the target tree, opened or created only when a file needs
+// it: /S makes no empty folders. Every step below the target root goes
+// through descriptors and refuses symbolic links, so nothing outside the
+// target folder is ever written, whatever links the target holds.
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+enum class FolderState { unknown, present, absent, unusable };
+
+struct TargetFolder {
+  TargetFolder* parent = nullptr;
+  std::string name;     // in the parent; the case found on disk once known
+  std::string display;  // as shown to the user
+  int fd = -1;
+  dev_t device = 0;
+  FolderState state = FolderState::unknown;
+  int problem = 0;           // errno when unusable
+  bool createdHere = false;  // made by this run, so known to be ours and empty
+  bool swept = false;        // abandoned temporaries removed
+  bool listed = false;
+  std::unordered_map<std::string, std::string> namesByFoldedCase;
+  std::vector<std::string> abandoned;
+};
+
+// The folder the user named, reached by its path (links included: the
+// drives themselves are links). Absent when it does not exist yet.
+void openTargetRoot(TargetFolder& folder, const std::string& path, const std::string& display);
+
+// A sub-folder; nothing on disk happens until it is needed.
+void initTargetChild(TargetFolder& child, TargetFolder& parent, const std::string& name,
+                     const std::string& display);
+
+void closeTargetFolder(TargetFolder& folder);
+
+// Finds out whether the folder exists, without creating anything.
+FolderState probeTargetFolder(TargetFolder& folder);
+
+// Makes it (and any missing parent) and removes temporaries a killed run
+// left there; 0 or an errno (ELOOP: a link in the way, ENOTDIR: a file).
+int prepareTargetFolder(TargetFolder& folder);
+
+struct TargetEntry {
+  bool exists = false;
+  struct stat info {};
+  std::string name;  // the name on disk, which may differ in case
+};
+
+// 0 or an errno; a missing folder simply has no entries.
+int lookupTargetEntry(TargetFolder& folder, const std::string& name, TargetEntry& entry);

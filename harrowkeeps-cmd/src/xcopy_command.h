@@ -1,0 +1,21 @@
+// XCOPY as a whole: from its words to an exit code.
+//   0  files copied, or none needed copying
+//   1  no files found
+//   2  stopped with Ctrl+C at a question
+//   4  bad syntax, drive or path (nothing was written)
+//   5  a file could not be read or written
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "command_text.h"
+#include "messages.h"
+
+struct XcopySettings {
+  std::string drives;  // the drives folder
+  Output output;
+  long long forcedTimeResolution = 0;  // nanoseconds; 0 asks the file systems
+};
+
+int runXcopy(const std::vector<Argument>& words, const XcopySettings& settings);
