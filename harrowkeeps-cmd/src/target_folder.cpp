@@ -114,6 +114,12 @@ FolderState probeTargetFolder(TargetFolder& folder) {
   }
   if (fd >= 0) {
     becomePresent(folder, fd);
+  } else if (errno == ENOTDIR || errno == ELOOP) {
+    // O_NOFOLLOW with O_DIRECTORY says ENOTDIR for a link too; tell them apart.
+    struct stat info {};
+    bool isLink = fstatat(parent->fd, folder.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                  S_ISLNK(info.st_mode);
+    becomeUnusable(folder, isLink ? ELOOP : ENOTDIR);
   } else {
     becomeUnusable(folder, errno);
   }

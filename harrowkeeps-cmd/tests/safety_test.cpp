@@ -1,0 +1,230 @@
+// What no one may lose: copies killed, cut short or refused never leave a
+// partial file under the final name, and nothing is written where it should
+// not be.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/inotify.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "atomic_copy.h"
+#include "test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class Safety : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sandbox = makeSandbox();
+    options.drives = sandbox.drives;
+    options.workingFolder = sandbox.c;
+  }
+  void TearDown() override { removeSandbox(sandbox); }
+
+  Sandbox sandbox;
+  RunOptions options;
+};
+
+std::string pattern(std::size_t size) {
+  std::string data(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>('a' + (i * 7 + i / 4096) % 26);
+  return data;
+}
+
+std::vector<std::string> temporariesIn(const std::string& folder) {
+  std::vector<std::string> found;
+  for (const std::string& name : filesBelow(folder))
+    if (isTemporaryName(fs::path(name).filename().string())) found.push_back(name);
+  return found;
+}
+
+TEST_F(Safety, KilledCopyLeavesNoFinalNameAndTheRerunCompletesIt) {
+  makeFolders(sandbox.c + "/Horses");
+  const std::string big = pattern(64u << 20);
+  writeFile(sandbox.c + "/Horses/big.dat", big);
+  makeFolders(sandbox.j + "/Horses");
+
+  // Kill the moment the temporary appears, long before 64 MB are written.
+  int watch = inotify_init1(IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(inotify_add_watch(watch, (sandbox.j + "/Horses").c_str(), IN_CREATE), 0);
+  int outFd = -1, errFd = -1;
+  pid_t child = startProgram("/CXCOPY C:\\Horses J:\\Horses /S /D /I /Y", options, outFd, errFd);
+  alignas(inotify_event) char events[4096];
+  ASSERT_GT(read(watch, events, sizeof events), 0);
+  kill(child, SIGKILL);
+  RunResult killed = finishProgram(child, outFd, errFd);
+  close(watch);
+  ASSERT_EQ(killed.signal, SIGKILL);
+
+  EXPECT_FALSE(exists(sandbox.j + "/Horses/big.dat"));
+  std::vector<std::string> left = temporariesIn(sandbox.j + "/Horses");
+  ASSERT_EQ(left.size(), 1u) << "the kill came after the copy";
+  EXPECT_LT(fs::file_size(sandbox.j + "/Horses/" + left[0]), big.size());
+
+  RunResult rerun = runProgram("/CXCOPY C:\\Horses J:\\Horses /S /D /I /Y", options);
+  EXPECT_EQ(rerun.exitCode, 0) << rerun.err;
+  EXPECT_TRUE(readFile(sandbox.j + "/Horses/big.dat") == big);
+  EXPECT_EQ(temporariesIn(sandbox.j + "/Horses"), std::vector<std::string>{});
+}
+
+TEST_F(Safety, WriteCutShortByFileSizeLimitLeavesNoPartialFile) {
+  makeFolders(sandbox.c + "/Lotto5");
+  writeFile(sandbox.c + "/Lotto5/a-small.txt", "small");
+  writeFile(sandbox.c + "/Lotto5/b-large.dat", pattern(3u << 20));
+  writeFile(sandbox.c + "/Lotto5/c-small.txt", "also small");
+  options.fileSizeLimit = 1u << 20;
+  options.mergeOutput = true;
+  RunResult run = runProgram("/CXCOPY C:\\Lotto5 J:\\Lotto5 /S /D /I /Y", options);
+  EXPECT_EQ(run.exitCode, 5);
+  EXPECT_EQ(lines(run.out),
+            (std::vector<std::string>{
+                "C:\\Lotto5\\a-small.txt", "C:\\Lotto5\\b-large.dat",
+                "File creation error - The file is too large for the destination file system.",
+                "C:\\Lotto5\\c-small.txt", "2 File(s) copied"}));
+  EXPECT_EQ(filesBelow(sandbox.j + "/Lotto5"),
+            (std::vector<std::string>{"a-small.txt", "c-small.txt"}));
+}
+
+TEST_F(Safety, UnreadableFileIsReportedAndTheRestGoesOn) {
+  makeFolders(sandbox.c + "/PBall");
+  writeFile(sandbox.c + "/PBall/1.txt", "one");
+  writeFile(sandbox.c + "/PBall/2.txt", "secret");
+  writeFile(sandbox.c + "/PBall/3.txt", "three");
+  chmod((sandbox.c + "/PBall/2.txt").c_str(), 0);
+  makeFolders(sandbox.c + "/PBall/Locked");
+  writeFile(sandbox.c + "/PBall/Locked/x.txt", "x");
+  chmod((sandbox.c + "/PBall/Locked").c_str(), 0);
+  options.withoutOverride = true;
+  options.mergeOutput = true;
+  RunResult run = runProgram("/CXCOPY C:\\PBall J:\\PBall /S /D /I /Y", options);
+  if (run.out.find("3 File(s) copied") != std::string::npos)
+    GTEST_SKIP() << "permissions cannot be taken away here";
+  EXPECT_EQ(run.exitCode, 5);
+  EXPECT_EQ(lines(run.out), (std::vector<std::string>{"C:\\PBall\\1.txt", "C:\\PBall\\2.txt",
+                                                      "Access denied", "C:\\PBall\\3.txt",
+                                                      "C:\\PBall\\Locked", "Access denied",
+                                                      "2 File(s) copied"}));
+  EXPECT_EQ(filesBelow(sandbox.j + "/PBall"), (std::vector<std::string>{"1.txt", "3.txt"}));
+}
+
+TEST_F(Safety, TargetRefusingWritesIsReported) {
+  makeFolders(sandbox.c + "/Quinto5");
+  writeFile(sandbox.c + "/Quinto5/a.txt", "a");
+  makeFolders(sandbox.j + "/Quinto5");
+  chmod((sandbox.j + "/Quinto5").c_str(), 0555);
+  options.withoutOverride = true;
+  options.mergeOutput = true;
+  RunResult run = runProgram("/CXCOPY C:\\Quinto5 J:\\Quinto5 /S /D /I /Y", options);
+  if (run.exitCode == 0) GTEST_SKIP() << "permissions cannot be taken away here";
+  EXPECT_EQ(run.exitCode, 5);
+  EXPECT_EQ(lines(run.out), (std::vector<std::string>{"C:\\Quinto5\\a.txt", "Access denied",
+                                                      "0 File(s) copied"}));
+}
+
+TEST_F(Safety, LinksInsideTheTargetAreNotFollowed) {
+  makeFolders(sandbox.c + "/Pick4/sub");
+  writeFile(sandbox.c + "/Pick4/sub/a.txt", "a");
+  writeFile(sandbox.c + "/Pick4/b.txt", "b");
+  std::string elsewhere = sandbox.root + "/elsewhere";
+  makeFolders(elsewhere);
+  makeFolders(sandbox.j + "/Pick4");
+  fs::create_directory_symlink(elsewhere, sandbox.j + "/Pick4/sub");
+  writeFile(elsewhere + "/victim", "keep me");
+  fs::create_symlink(elsewhere + "/victim", sandbox.j + "/Pick4/b.txt");
+  options.mergeOutput = true;
+
+  RunResult run = runProgram("/CXCOPY C:\\Pick4 J:\\Pick4 /S /I /Y", options);
+  EXPECT_EQ(run.exitCode, 5);
+  EXPECT_EQ(lines(run.out), (std::vector<std::string>{
+                                "C:\\Pick4\\b.txt", "C:\\Pick4\\sub\\a.txt",
+                                "Invalid path - a link on the target is not followed",
+                                "1 File(s) copied"}));
+  // The link named b.txt was replaced by the copy; what it pointed at is untouched.
+  EXPECT_EQ(readFile(elsewhere + "/victim"), "keep me");
+  EXPECT_EQ(filesBelow(elsewhere), (std::vector<std::string>{"victim"}));
+  struct stat info {};
+  ASSERT_EQ(lstat((sandbox.j + "/Pick4/b.txt").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISREG(info.st_mode));
+}
+
+TEST_F(Safety, AbandonedTemporariesGoWhenTheFolderIsNextWritten) {
+  pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  waitpid(gone, nullptr, 0);
+  const std::string abandoned = ".hkcmd-" + std::to_string(gone) + "-1.tmp";
+  const std::string live = ".hkcmd-" + std::to_string(getpid()) + "-1.tmp";
+
+  makeFolders(sandbox.c + "/Pick3");
+  writeFile(sandbox.c + "/Pick3/new.txt", "new");
+  makeFolders(sandbox.j + "/Pick3");
+  writeFile(sandbox.j + "/Pick3/" + abandoned, "half a file");
+  writeFile(sandbox.j + "/Pick3/" + live, "another run is writing this");
+  writeFile(sandbox.j + "/Pick3/.hkcmd-notes.tmp", "the user's own file");
+
+  RunResult run = runProgram("/CXCOPY C:\\Pick3 J:\\Pick3 /S /D /I /Y", options);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_FALSE(exists(sandbox.j + "/Pick3/" + abandoned));
+  EXPECT_TRUE(exists(sandbox.j + "/Pick3/" + live));
+  EXPECT_TRUE(exists(sandbox.j + "/Pick3/.hkcmd-notes.tmp"));
+}
+
+TEST(TemporaryNames, OnlyOursAreRecognised) {
+  EXPECT_TRUE(isTemporaryName(".hkcmd-123-4.tmp"));
+  EXPECT_FALSE(isTemporaryName(".hkcmd-123.tmp"));
+  EXPECT_FALSE(isTemporaryName(".hkcmd-abc-4.tmp"));
+  EXPECT_FALSE(isTemporaryName("hkcmd-123-4.tmp"));
+  EXPECT_FALSE(isTemporaryName(".hkcmd-123-4.tmp.doc"));
+  EXPECT_TRUE(isAbandonedTemporary(".hkcmd-99999999999-1.tmp"));  // no such process id
+  EXPECT_FALSE(isAbandonedTemporary(".hkcmd-1-1.tmp"));           // init is always running
+}
+
+// A full disk, made with a small tmpfs in a mount namespace of our own; the
+// listing is taken inside it before the namespace goes away.
+TEST_F(Safety, FullDiskIsReportedAndStopsWithoutPartialFiles) {
+  makeFolders(sandbox.c + "/Full");
+  writeFile(sandbox.c + "/Full/a.txt", "fits");
+  writeFile(sandbox.c + "/Full/b.dat", pattern(2u << 20));
+  writeFile(sandbox.c + "/Full/c.txt", "would fit but the disk is full");
+  makeFolders(sandbox.j + "/Full");
+  int report[2];
+  ASSERT_EQ(pipe(report), 0);
+  pid_t helper = fork();
+  if (helper == 0) {
+    close(report[0]);
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("tmpfs", (sandbox.j + "/Full").c_str(), "tmpfs", 0, "size=1m") != 0)
+      _exit(77);
+    RunOptions inside = options;
+    inside.mergeOutput = true;
+    RunResult run = runProgram("/CXCOPY C:\\Full J:\\Full /S /D /I /Y", inside);
+    std::string text = std::to_string(run.exitCode) + "\n" + run.out + "--\n";
+    for (const std::string& name : filesBelow(sandbox.j + "/Full")) text += name + "\n";
+    ssize_t ignored = write(report[1], text.data(), text.size());
+    (void)ignored;
+    _exit(0);
+  }
+  close(report[1]);
+  std::string text;
+  char buffer[4096];
+  for (ssize_t got; (got = read(report[0], buffer, sizeof buffer)) > 0;)
+    text.append(buffer, static_cast<size_t>(got));
+  close(report[0]);
+  int status = 0;
+  waitpid(helper, &status, 0);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
+    GTEST_SKIP() << "no mount namespace for a small file system here";
+  EXPECT_EQ(lines(text), (std::vector<std::string>{"5", "C:\\Full\\a.txt", "C:\\Full\\b.dat",
+                                                   "Insufficient disk space", "1 File(s) copied",
+                                                   "--", "a.txt"}));
+}
+
+}  // namespace

@@ -1,0 +1,55 @@
+// Temporary trees and a way to run the built program in them, as the main
+// program does: one argument, its own session, no terminal unless asked.
+#pragma once
+
+#include <sys/resource.h>
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+// A folder under $TMPDIR with drive links "c:" and "j:" already made, removed
+// with everything in it at the end of the test.
+struct Sandbox {
+  std::string root;
+  std::string drives;  // the drives folder
+  std::string c;       // the folder behind C:
+  std::string j;       // the folder behind J:
+};
+
+Sandbox makeSandbox();
+void removeSandbox(const Sandbox& sandbox);
+
+struct RunOptions {
+  std::string drives;
+  std::string workingFolder;
+  std::string input;             // fed to standard input, which then ends
+  rlim_t fileSizeLimit = RLIM_INFINITY;
+  bool withoutOverride = false;  // drop root's power to ignore permissions
+  bool mergeOutput = false;      // standard error into standard output, in order
+};
+
+struct RunResult {
+  int exitCode = -1;
+  int signal = 0;
+  std::string out;
+  std::string err;
+};
+
+pid_t startProgram(const std::string& commandText, const RunOptions& options, int& outFd,
+                   int& errFd);
+RunResult finishProgram(pid_t child, int outFd, int errFd);
+RunResult runProgram(const std::string& commandText, const RunOptions& options);
+
+// Applies RunOptions in a forked child; for tests that exec on their own.
+void applyChildOptions(const RunOptions& options);
+
+void writeFile(const std::string& path, const std::string& content);
+std::string readFile(const std::string& path);
+bool exists(const std::string& path);
+void makeFolders(const std::string& path);
+void setModificationTime(const std::string& path, long long seconds, long nanoseconds);
+struct timespec modificationTime(const std::string& path);
+std::vector<std::string> filesBelow(const std::string& folder);  // relative, sorted
+std::vector<std::string> lines(const std::string& text);
+bool contains(const std::string& text, const std::string& part);
