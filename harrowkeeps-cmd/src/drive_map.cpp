@@ -33,7 +33,10 @@ std::string drivesFolder() {
 DriveFolder driveFolder(const std::string& drives, char letter) {
   DriveFolder result;
   if (letter < 'a' || letter > 'z') return result;
-  std::string link = drives + "/" + letter + ":";
+  std::string link = drives;
+  link.push_back('/');
+  link.push_back(letter);
+  link.push_back(':');
   struct stat info {};
   if (stat(link.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return result;
   result.found = true;
@@ -50,7 +53,7 @@ bool baseFolderOf(const DosPath& path, const std::string& drives, std::string& b
     return true;
   }
   if (path.rooted) {
-    base = "/";
+    base.assign(1, '/');
     return true;
   }
   char buffer[4096];

@@ -26,7 +26,10 @@ std::string filesCopiedLine(long count) {
 }
 
 std::string notRecognisedFirstLine(std::string_view command) {
-  return "'" + std::string(command) + "' is not recognized as an internal or external command,";
+  std::string line = "'";
+  line.append(command);
+  line.append("' is not recognized as an internal or external command,");
+  return line;
 }
 
 std::string describeWriteError(int error) {

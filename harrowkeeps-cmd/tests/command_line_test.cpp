@@ -114,8 +114,8 @@ TEST(MenuJobLines, EveryJobGivesItsTwoPathsAndTheFourSwitches) {
         std::string source = job.source ? std::string(sourceRoot) + job.source : "D:\\Lottery";
         std::string target = std::string(targetRoot) + job.target;
         std::string quote = job.quoted ? "\"" : "";
-        std::string line = "/CXCOPY " + quote + source + quote + " " + quote + target + quote +
-                           " /S /D /I /Y";
+        std::string line =
+            "/CXCOPY " + quote + source + quote + " " + quote + target + quote + " /S /D /I /Y";
         InterpreterLine parsed = parseInterpreterLine(line);
         ASSERT_EQ(parsed.action, InterpreterAction::runCommand) << line;
         ASSERT_TRUE(isXcopyCommand(parsed.command)) << line;

@@ -95,7 +95,8 @@ TEST_F(DriveMapping, LettersNeedALinkThatLeadsToAFolder) {
 }
 
 TEST_F(DriveMapping, DrivesFolderComesFromTheEnvironment) {
-  std::string savedDrives = std::getenv("HARROWKEEPS_DRIVES") ? std::getenv("HARROWKEEPS_DRIVES") : "";
+  std::string savedDrives =
+      std::getenv("HARROWKEEPS_DRIVES") ? std::getenv("HARROWKEEPS_DRIVES") : "";
   std::string savedData = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
   setenv("HARROWKEEPS_DRIVES", "/chosen", 1);
   setenv("XDG_DATA_HOME", "/data", 1);

@@ -39,14 +39,14 @@ TEST(TerminalQuestion, OneKeyAnswersAndTheRawModeSurvives) {
 
   int master = -1, slave = -1;
   ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-  termios raw {};
+  termios raw{};
   tcgetattr(slave, &raw);
   cfmakeraw(&raw);
   // A caller that polls for keys reads without waiting; we need a blocking read.
   raw.c_cc[VMIN] = 0;
   raw.c_cc[VTIME] = 0;
   tcsetattr(slave, TCSANOW, &raw);
-  termios before {};
+  termios before{};
   tcgetattr(slave, &before);
 
   RunOptions options;
@@ -76,7 +76,7 @@ TEST(TerminalQuestion, OneKeyAnswersAndTheRawModeSurvives) {
   EXPECT_TRUE(contains(seen, "? D\n")) << seen;
   EXPECT_EQ(readFile(sandbox.j + "/Copy/a.txt"), "a");
 
-  termios after {};
+  termios after{};
   tcgetattr(slave, &after);
   EXPECT_TRUE(sameMode(before, after));
   close(slave);

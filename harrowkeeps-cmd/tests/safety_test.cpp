@@ -109,10 +109,10 @@ TEST_F(Safety, UnreadableFileIsReportedAndTheRestGoesOn) {
   if (run.out.find("3 File(s) copied") != std::string::npos)
     GTEST_SKIP() << "permissions cannot be taken away here";
   EXPECT_EQ(run.exitCode, 5);
-  EXPECT_EQ(lines(run.out), (std::vector<std::string>{"C:\\PBall\\1.txt", "C:\\PBall\\2.txt",
-                                                      "Access denied", "C:\\PBall\\3.txt",
-                                                      "C:\\PBall\\Locked", "Access denied",
-                                                      "2 File(s) copied"}));
+  EXPECT_EQ(lines(run.out),
+            (std::vector<std::string>{"C:\\PBall\\1.txt", "C:\\PBall\\2.txt", "Access denied",
+                                      "C:\\PBall\\3.txt", "C:\\PBall\\Locked", "Access denied",
+                                      "2 File(s) copied"}));
   EXPECT_EQ(filesBelow(sandbox.j + "/PBall"), (std::vector<std::string>{"1.txt", "3.txt"}));
 }
 
@@ -126,8 +126,8 @@ TEST_F(Safety, TargetRefusingWritesIsReported) {
   RunResult run = runProgram("/CXCOPY C:\\Quinto5 J:\\Quinto5 /S /D /I /Y", options);
   if (run.exitCode == 0) GTEST_SKIP() << "permissions cannot be taken away here";
   EXPECT_EQ(run.exitCode, 5);
-  EXPECT_EQ(lines(run.out), (std::vector<std::string>{"C:\\Quinto5\\a.txt", "Access denied",
-                                                      "0 File(s) copied"}));
+  EXPECT_EQ(lines(run.out),
+            (std::vector<std::string>{"C:\\Quinto5\\a.txt", "Access denied", "0 File(s) copied"}));
 }
 
 TEST_F(Safety, LinksInsideTheTargetAreNotFollowed) {
@@ -144,10 +144,10 @@ TEST_F(Safety, LinksInsideTheTargetAreNotFollowed) {
 
   RunResult run = runProgram("/CXCOPY C:\\Pick4 J:\\Pick4 /S /I /Y", options);
   EXPECT_EQ(run.exitCode, 5);
-  EXPECT_EQ(lines(run.out), (std::vector<std::string>{
-                                "C:\\Pick4\\b.txt", "C:\\Pick4\\sub\\a.txt",
-                                "Invalid path - a link on the target is not followed",
-                                "1 File(s) copied"}));
+  EXPECT_EQ(lines(run.out),
+            (std::vector<std::string>{"C:\\Pick4\\b.txt", "C:\\Pick4\\sub\\a.txt",
+                                      "Invalid path - a link on the target is not followed",
+                                      "1 File(s) copied"}));
   // The link named b.txt was replaced by the copy; what it pointed at is untouched.
   EXPECT_EQ(readFile(elsewhere + "/victim"), "keep me");
   EXPECT_EQ(filesBelow(elsewhere), (std::vector<std::string>{"victim"}));
@@ -200,7 +200,8 @@ TEST_F(Safety, FullDiskIsReportedAndStopsWithoutPartialFiles) {
   pid_t helper = fork();
   if (helper == 0) {
     close(report[0]);
-    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+    if (unshare(CLONE_NEWNS) != 0 ||
+        mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
         mount("tmpfs", (sandbox.j + "/Full").c_str(), "tmpfs", 0, "size=1m") != 0)
       _exit(77);
     RunOptions inside = options;

@@ -145,7 +145,9 @@ bool exists(const std::string& path) {
   return lstat(path.c_str(), &info) == 0;
 }
 
-void makeFolders(const std::string& path) { fs::create_directories(path); }
+void makeFolders(const std::string& path) {
+  fs::create_directories(path);
+}
 
 void setModificationTime(const std::string& path, long long seconds, long nanoseconds) {
   timespec times[2] = {{static_cast<time_t>(seconds), nanoseconds},
@@ -167,7 +169,7 @@ std::vector<std::string> filesBelow(const std::string& folder) {
        it != fs::recursive_directory_iterator(); it.increment(ignored)) {
     std::string relative = fs::relative(it->path(), folder).string();
     found.push_back(it->is_directory(ignored) && !it->is_symlink(ignored) ? relative + "/"
-                                                                           : relative);
+                                                                          : relative);
   }
   std::sort(found.begin(), found.end());
   return found;

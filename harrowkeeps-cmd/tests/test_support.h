@@ -23,7 +23,7 @@ void removeSandbox(const Sandbox& sandbox);
 struct RunOptions {
   std::string drives;
   std::string workingFolder;
-  std::string input;             // fed to standard input, which then ends
+  std::string input;  // fed to standard input, which then ends
   rlim_t fileSizeLimit = RLIM_INFINITY;
   bool withoutOverride = false;  // drop root's power to ignore permissions
   bool mergeOutput = false;      // standard error into standard output, in order

@@ -56,9 +56,9 @@ TEST_F(TreeCopy, FirstCopyThenNothingThenOnlyWhatChanged) {
                               }));
   std::string copy = sandbox.j + "/My Documents";
   // No empty folders: that would be /E.
-  EXPECT_EQ(filesBelow(copy), (std::vector<std::string>{".hidden", "Letters/", "Letters/2019/",
-                                                        "Letters/2019/old.doc",
-                                                        "Letters/to bank.doc", "notes.txt"}));
+  EXPECT_EQ(filesBelow(copy),
+            (std::vector<std::string>{".hidden", "Letters/", "Letters/2019/",
+                                      "Letters/2019/old.doc", "Letters/to bank.doc", "notes.txt"}));
   EXPECT_EQ(readFile(copy + "/Letters/to bank.doc"), "dear bank");
   timespec copied = modificationTime(copy + "/notes.txt");
   EXPECT_EQ(copied.tv_sec, 1500000000);
@@ -109,9 +109,9 @@ TEST_F(TreeCopy, MaskJobCopiesMatchingFilesUnderTheSameRelativePaths) {
 
   RunResult run = xcopy("C:\\BAS\\*.bas J:\\BaBa\\*.bas /S /D /I /Y");
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(lines(run.out), (std::vector<std::string>{"C:\\BAS\\START.BAS", "C:\\BAS\\util.bas",
-                                                      "C:\\BAS\\Games\\Old\\Snake.Bas",
-                                                      "3 File(s) copied"}));
+  EXPECT_EQ(lines(run.out),
+            (std::vector<std::string>{"C:\\BAS\\START.BAS", "C:\\BAS\\util.bas",
+                                      "C:\\BAS\\Games\\Old\\Snake.Bas", "3 File(s) copied"}));
   EXPECT_EQ(filesBelow(sandbox.j + "/BaBa"),
             (std::vector<std::string>{"Games/", "Games/Old/", "Games/Old/Snake.bas", "START.bas",
                                       "util.bas"}));
@@ -148,8 +148,9 @@ TEST_F(TreeCopy, NamesAreFoundWhateverTheirCaseAndNewOnesKeepTheirs) {
 
   RunResult run = xcopy("C:\\MyZIPs J:\\MyZIPs /S /D /I /Y");
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(filesBelow(sandbox.j), (std::vector<std::string>{"MYZIPS/", "MYZIPS/A.ZIP", "MYZIPS/SUB/",
-                                                             "MYZIPS/SUB/b.zip", "MYZIPS/SUB/c.zip"}));
+  EXPECT_EQ(filesBelow(sandbox.j),
+            (std::vector<std::string>{"MYZIPS/", "MYZIPS/A.ZIP", "MYZIPS/SUB/", "MYZIPS/SUB/b.zip",
+                                      "MYZIPS/SUB/c.zip"}));
   EXPECT_EQ(readFile(sandbox.j + "/MYZIPS/A.ZIP"), "new a");
 
   RunResult fresh = xcopy("C:\\myzips \"J:\\Fresh Copy\\Zips\" /S /D /I /Y");
@@ -178,22 +179,46 @@ TEST_F(TreeCopy, EveryMessageAndExitCode) {
        {"'del' is not recognized as an internal or external command,",
         "operable program or batch file."},
        {}},
-      {"/CXCOPY Q:\\BAS J:\\x /S /D /I /Y", 4, {"Invalid drive specification"}, {"0 File(s) copied"}},
-      {"/CXCOPY C:\\BAS Q:\\x /S /D /I /Y", 4, {"Invalid drive specification"}, {"0 File(s) copied"}},
-      {"/CXCOPY C:\\Lottery J:\\Lottery /S /D /I /Y", 1, {"File not found - Lottery"}, {"0 File(s) copied"}},
-      {"/CXCOPY C:\\BAS\\*.zip J:\\x /S /D /I /Y", 1, {"File not found - *.zip"}, {"0 File(s) copied"}},
+      {"/CXCOPY Q:\\BAS J:\\x /S /D /I /Y",
+       4,
+       {text::invalidDrive.data()},
+       {"0 File(s) copied"}},
+      {"/CXCOPY C:\\BAS Q:\\x /S /D /I /Y",
+       4,
+       {text::invalidDrive.data()},
+       {"0 File(s) copied"}},
+      {"/CXCOPY C:\\Lottery J:\\Lottery /S /D /I /Y",
+       1,
+       {"File not found - Lottery"},
+       {"0 File(s) copied"}},
+      {"/CXCOPY C:\\BAS\\*.zip J:\\x /S /D /I /Y",
+       1,
+       {"File not found - *.zip"},
+       {"0 File(s) copied"}},
       {"/CXCOPY C:\\Nowhere\\*.bas J:\\x /S /D /I /Y", 4, {"Invalid path"}, {"0 File(s) copied"}},
       {"/CXCOPY C:\\BAS J:\\x\\*\\y /S /D /I /Y", 4, {"Invalid path"}, {"0 File(s) copied"}},
-      {"/CXCOPY C:\\BAS C:\\BAS\\a.bas\\inside /S /D /I /Y", 4, {"Invalid path"}, {"0 File(s) copied"}},
+      {"/CXCOPY C:\\BAS C:\\BAS\\a.bas\\inside /S /D /I /Y",
+       4,
+       {"Invalid path"},
+       {"0 File(s) copied"}},
       {"/CXCOPY C:\\My Documents J:\\My Documents /S /D /I /Y",
        4,
        {"Invalid number of parameters"},
        {"0 File(s) copied"}},
       {"/CXCOPY /S /D /I /Y", 4, {"Invalid number of parameters"}, {"0 File(s) copied"}},
       {"/CXCOPY C:\\BAS J:\\x /S /E", 4, {"Invalid parameter - /E"}, {}},
-      {"/CXCOPY C:\\ C:\\Backup /S /D /I /Y", 4, {"Cannot perform a cyclic copy"}, {"0 File(s) copied"}},
-      {"/CXCOPY C:\\BAS C:\\BAS /D /I /Y", 4, {"File cannot be copied onto itself"}, {"0 File(s) copied"}},
-      {"/CXCOPY C:\\BAS\\a.bas C:\\BAS\\A.BAS /D /Y", 4, {"File cannot be copied onto itself"}, {"0 File(s) copied"}},
+      {"/CXCOPY C:\\ C:\\Backup /S /D /I /Y",
+       4,
+       {"Cannot perform a cyclic copy"},
+       {"0 File(s) copied"}},
+      {"/CXCOPY C:\\BAS C:\\BAS /D /I /Y",
+       4,
+       {"File cannot be copied onto itself"},
+       {"0 File(s) copied"}},
+      {"/CXCOPY C:\\BAS\\a.bas C:\\BAS\\A.BAS /D /Y",
+       4,
+       {"File cannot be copied onto itself"},
+       {"0 File(s) copied"}},
   };
   for (const MessageCase& c : cases) {
     RunResult run = runProgram(c.commandText, options);
@@ -227,14 +252,16 @@ TEST_F(TreeCopy, OneFileAndTheTargetQuestion) {
   // An existing folder takes the file without a question.
   RunResult intoFolder = xcopy("C:\\BAS\\a.bas J:\\Existing /D /Y");
   EXPECT_EQ(intoFolder.exitCode, 0) << intoFolder.err;
-  EXPECT_EQ(lines(intoFolder.out), (std::vector<std::string>{"C:\\BAS\\a.bas", "1 File(s) copied"}));
+  EXPECT_EQ(lines(intoFolder.out),
+            (std::vector<std::string>{"C:\\BAS\\a.bas", "1 File(s) copied"}));
   EXPECT_EQ(readFile(sandbox.j + "/Existing/a.bas"), "a");
 
   options.input = "xd";  // a key that is no answer is passed over
   RunResult folder = xcopy("C:\\BAS\\a.bas J:\\NewFolder /D /I /Y");
   EXPECT_EQ(folder.exitCode, 0) << folder.err;
-  EXPECT_TRUE(contains(folder.out, "Does J:\\NewFolder specify a file name or directory name on the "
-                                   "target (F = file, D = directory)? D\n"));
+  EXPECT_TRUE(contains(folder.out,
+                       "Does J:\\NewFolder specify a file name or directory name on the "
+                       "target (F = file, D = directory)? D\n"));
   EXPECT_EQ(readFile(sandbox.j + "/NewFolder/a.bas"), "a");
 
   options.input = "f";

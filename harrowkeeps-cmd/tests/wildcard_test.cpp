@@ -65,7 +65,7 @@ TEST(ApplyRenameMask, TargetMaskNamesTheCopy) {
       {"*.bak", "notes.txt", "notes.bak"},
       {"?.x", "abc.def", "a.x"},
       {"new*", "old.txt", "new.txt"},  // letters take the places of the old ones
-      {"..", "x", "x"},  // never "." or "..": a copy stays in its folder
+      {"..", "x", "x"},                // never "." or "..": a copy stays in its folder
       {".", "x", "x"},
   };
   for (const RenameCase& c : cases)
