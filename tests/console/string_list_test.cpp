@@ -24,7 +24,7 @@ TEST(StringList, DimensioningReplacesTheContents) {
 TEST(StringList, ABadIndexRaises9AndGivesAFreshScratchElement) {
   ProcedureActivation activation;
   StringList list = {"a", "b"};
-  listElement(list, 1) = "B";
+  listElement(list, 1) = std::string(1, 'B');
   EXPECT_EQ(list[1], "B");
   EXPECT_EQ(errorNumber(), 0);
 
