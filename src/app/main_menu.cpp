@@ -90,16 +90,7 @@ bool dispatchMainMenuKey() {
 // One pass from the top of the menu: every redraw starts here.
 bool mainMenuPass() {
   step([] { armErrorHandler(errorScreen); });
-  step([] { setColor(14, 3, 0); });
-  step([] { flushKeys(); });
-  step([] { clearScreen(); });
-  step([] { printLines(mainMenuLines()); });
-  step([] { waitForMenuKey(); });
-  step([] { locate(7, 51); });
-  step([] { mainMenuKey = upperCaseKey(readKey()); });
-  step([] { printText(mainMenuKey); });
-  step([] { printNewline(); });
-  step([] { clearScreen(); });
+  drawMenuAndTakeKey(mainMenuLines(), 7, mainMenuKey);
   return dispatchMainMenuKey();
 }
 

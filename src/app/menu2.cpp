@@ -74,16 +74,7 @@ bool dispatchMenu2Key() {
 // One pass from the top of Menu II: every redraw starts here.
 bool menu2Pass() {
   step([] { armErrorHandler(errorScreen); });
-  step([] { setColor(14, 3, 0); });
-  step([] { flushKeys(); });
-  step([] { clearScreen(); });
-  step([] { printLines(menu2Lines()); });
-  step([] { waitForMenuKey(); });
-  step([] { locate(11, 51); });
-  step([] { menu2Key = upperCaseKey(readKey()); });
-  step([] { printText(menu2Key); });
-  step([] { printNewline(); });
-  step([] { clearScreen(); });
+  drawMenuAndTakeKey(menu2Lines(), 11, menu2Key);
   return dispatchMenu2Key();
 }
 

@@ -1,6 +1,8 @@
 #include "app/menu_key.h"
 
+#include "console/errors.h"
 #include "console/keyboard.h"
+#include "console/screen.h"
 
 std::string upperCaseKey(std::string key) {
   for (char& byte : key) {
@@ -44,4 +46,17 @@ void waitForMenuKey() {
   // keyAvailable answers -1 for true, so its bitwise NOT is 0 exactly when a key waits. Between
   // polls that find nothing the wait blocks on the keyboard rather than spinning.
   while (~keyAvailable()) waitForKeyboardInput();
+}
+
+void drawMenuAndTakeKey(const std::vector<ScreenLine>& lines, int32_t echoRow, std::string& key) {
+  step([] { setColor(14, 3, 0); });
+  step([] { flushKeys(); });
+  step([] { clearScreen(); });
+  step([&] { printLines(lines); });
+  step([] { waitForMenuKey(); });
+  step([&] { locate(echoRow, 51); });
+  step([&] { key = upperCaseKey(readKey()); });
+  step([&] { printText(key); });
+  step([] { printNewline(); });
+  step([] { clearScreen(); });
 }
