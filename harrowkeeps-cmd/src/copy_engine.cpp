@@ -116,6 +116,7 @@ void fail(Walk& walk, const std::string& shownName, const std::string& message, 
 }
 
 std::string folderProblemText(int error) {
+  if (error == insideSourceProblem) return std::string(text::cyclicCopy);
   if (error == ELOOP) return std::string(text::linkOnTarget);
   if (error == ENOTDIR || error == EEXIST) return std::string(text::fileInTheWay);
   return describeWriteError(error);
@@ -154,8 +155,8 @@ void copyOneFile(Walk& walk, int sourceFolderFd, const std::string& name, const 
       KeyAnswer answer = askOverwrite(joinDisplay(target.display, existing.name), job.output);
       if (answer.answer != Answer::chosen) {
         walk.tally.interrupted = answer.answer == Answer::interrupted;
+        walk.tally.unanswered = answer.answer == Answer::noInput;
         walk.tally.stopped = true;
-        if (answer.answer == Answer::noInput) ++walk.tally.failed;
         return;
       }
       if (answer.key == 'N') return;

@@ -29,6 +29,7 @@ struct CopyTally {
   long failed = 0;
   bool stopped = false;      // the target cannot take more (full, read-only)
   bool interrupted = false;  // the user stopped it at a question
+  bool unanswered = false;   // a question met the end of the input
 };
 
 CopyTally runCopy(const CopyJob& job);

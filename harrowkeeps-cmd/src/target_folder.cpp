@@ -12,16 +12,21 @@ namespace {
 
 constexpr int folderOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
+void becomeUnusable(TargetFolder& folder, int error) {
+  folder.state = FolderState::unusable;
+  folder.problem = error;
+}
+
 void becomePresent(TargetFolder& folder, int fd) {
   folder.fd = fd;
   folder.state = FolderState::present;
   struct stat info {};
-  if (fstat(fd, &info) == 0) folder.device = info.st_dev;
-}
-
-void becomeUnusable(TargetFolder& folder, int error) {
-  folder.state = FolderState::unusable;
-  folder.problem = error;
+  if (fstat(fd, &info) == 0) {
+    folder.device = info.st_dev;
+    folder.inode = info.st_ino;
+  }
+  if (folder.parent && folder.device == folder.sourceDevice && folder.inode == folder.sourceInode)
+    becomeUnusable(folder, insideSourceProblem);
 }
 
 int listFolder(TargetFolder& folder) {
@@ -63,10 +68,13 @@ bool otherCaseOf(TargetFolder& folder, const std::string& name, std::string& act
 
 }  // namespace
 
-void openTargetRoot(TargetFolder& folder, const std::string& path, const std::string& display) {
+void openTargetRoot(TargetFolder& folder, const std::string& path, const std::string& display,
+                    dev_t sourceDevice, ino_t sourceInode) {
   folder = TargetFolder{};
   folder.name = path;
   folder.display = display;
+  folder.sourceDevice = sourceDevice;
+  folder.sourceInode = sourceInode;
   int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd >= 0) {
     becomePresent(folder, fd);
@@ -83,6 +91,8 @@ void initTargetChild(TargetFolder& child, TargetFolder& parent, const std::strin
   child.parent = &parent;
   child.name = name;
   child.display = display;
+  child.sourceDevice = parent.sourceDevice;
+  child.sourceInode = parent.sourceInode;
 }
 
 void closeTargetFolder(TargetFolder& folder) {
@@ -160,6 +170,7 @@ int prepareTargetFolder(TargetFolder& folder) {
       }
       becomePresent(folder, fd);
     }
+    if (folder.state == FolderState::unusable) return folder.problem;
     if (made == 0) {
       folder.createdHere = true;
       folder.listed = true;

@@ -19,6 +19,11 @@ struct TargetFolder {
   std::string display;  // as shown to the user
   int fd = -1;
   dev_t device = 0;
+  ino_t inode = 0;
+  // The source folder, which no folder below the target root may turn out
+  // to be: "XCOPY C:\a\b C:\a /S" would otherwise write over C:\a\b's files.
+  dev_t sourceDevice = 0;
+  ino_t sourceInode = 0;
   FolderState state = FolderState::unknown;
   int problem = 0;           // errno when unusable
   bool createdHere = false;  // made by this run, so known to be ours and empty
@@ -30,7 +35,11 @@ struct TargetFolder {
 
 // The folder the user named, reached by its path (links included: the
 // drives themselves are links). Absent when it does not exist yet.
-void openTargetRoot(TargetFolder& folder, const std::string& path, const std::string& display);
+void openTargetRoot(TargetFolder& folder, const std::string& path, const std::string& display,
+                    dev_t sourceDevice, ino_t sourceInode);
+
+// The problem of a folder below the target root that is the source itself.
+constexpr int insideSourceProblem = -1;
 
 // A sub-folder; nothing on disk happens until it is needed.
 void initTargetChild(TargetFolder& child, TargetFolder& parent, const std::string& name,

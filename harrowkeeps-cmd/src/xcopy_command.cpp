@@ -246,7 +246,8 @@ int runXcopy(const std::vector<Argument>& words, const XcopySettings& settings) 
   close(deepestFd);
 
   std::deque<TargetFolder> chain(1);
-  openTargetRoot(chain.front(), target.existing, target.display);
+  openTargetRoot(chain.front(), target.existing, target.display, sourceFolderInfo.st_dev,
+                 sourceFolderInfo.st_ino);
   for (const std::string& part : target.missing) {
     TargetFolder& parent = chain.back();
     chain.emplace_back();
@@ -275,6 +276,7 @@ int runXcopy(const std::vector<Argument>& words, const XcopySettings& settings) 
   }
   writeLine(output.out, filesCopiedLine(tally.copied));
   if (tally.interrupted) return exitInterrupted;
+  if (tally.unanswered) return exitBadInput;
   if (tally.failed > 0) return exitWriteError;
   return 0;
 }

@@ -76,6 +76,40 @@ TEST_F(Safety, KilledCopyLeavesNoFinalNameAndTheRerunCompletesIt) {
   EXPECT_EQ(temporariesIn(sandbox.j + "/Horses"), std::vector<std::string>{});
 }
 
+TEST_F(Safety, StoppedCopyRemovesItsTemporary) {
+  makeFolders(sandbox.c + "/Sports");
+  writeFile(sandbox.c + "/Sports/big.dat", pattern(64u << 20));
+  makeFolders(sandbox.j + "/Sports");
+  int watch = inotify_init1(IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(inotify_add_watch(watch, (sandbox.j + "/Sports").c_str(), IN_CREATE), 0);
+  int outFd = -1, errFd = -1;
+  pid_t child = startProgram("/CXCOPY C:\\Sports J:\\Sports /S /D /I /Y", options, outFd, errFd);
+  alignas(inotify_event) char events[4096];
+  ASSERT_GT(read(watch, events, sizeof events), 0);
+  kill(child, SIGTERM);
+  RunResult stopped = finishProgram(child, outFd, errFd);
+  close(watch);
+  EXPECT_EQ(stopped.signal, SIGTERM);
+  EXPECT_EQ(filesBelow(sandbox.j + "/Sports"), std::vector<std::string>{});
+}
+
+// The target's sub-folder "b" is the source itself; writing there would
+// overwrite the files being backed up.
+TEST_F(Safety, TargetFolderThatIsTheSourceIsNeverWritten) {
+  makeFolders(sandbox.c + "/a/b/b");
+  writeFile(sandbox.c + "/a/b/x.txt", "original");
+  writeFile(sandbox.c + "/a/b/b/x.txt", "would overwrite the original");
+  options.mergeOutput = true;
+  RunResult run = runProgram("/CXCOPY C:\\a\\b C:\\a /S /I /Y", options);
+  EXPECT_EQ(run.exitCode, 5);
+  EXPECT_EQ(lines(run.out),
+            (std::vector<std::string>{"C:\\a\\b\\x.txt", "C:\\a\\b\\b\\x.txt",
+                                      "Cannot perform a cyclic copy", "1 File(s) copied"}));
+  EXPECT_EQ(readFile(sandbox.c + "/a/b/x.txt"), "original");
+  EXPECT_EQ(readFile(sandbox.c + "/a/x.txt"), "original");
+}
+
 TEST_F(Safety, WriteCutShortByFileSizeLimitLeavesNoPartialFile) {
   makeFolders(sandbox.c + "/Lotto5");
   writeFile(sandbox.c + "/Lotto5/a-small.txt", "small");
