@@ -1,0 +1,35 @@
+#include "console/win32/input_record.h"
+
+namespace {
+
+KeyEventKind kindOf(WORD eventType) {
+  switch (eventType) {
+    case KEY_EVENT:
+      return KeyEventKind::key;
+    case MOUSE_EVENT:
+      return KeyEventKind::mouse;
+    case WINDOW_BUFFER_SIZE_EVENT:
+      return KeyEventKind::windowSize;
+    case FOCUS_EVENT:
+      return KeyEventKind::focus;
+    default:
+      // MENU_EVENT, and any kind a later console may add: none of them is a key.
+      return KeyEventKind::menu;
+  }
+}
+
+}  // namespace
+
+KeyEvent keyEventFromRecord(const INPUT_RECORD& record) {
+  KeyEvent event;
+  event.kind = kindOf(record.EventType);
+  if (event.kind != KeyEventKind::key) return event;
+  const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+  event.down = key.bKeyDown != FALSE;
+  event.repeatCount = key.wRepeatCount;
+  event.scanCode = static_cast<uint8_t>(key.wVirtualScanCode & 0xFF);
+  // CHAR is signed: the code page's upper half would otherwise come out negative.
+  event.character = static_cast<uint8_t>(key.uChar.AsciiChar);
+  event.controlState = static_cast<uint16_t>(key.dwControlKeyState & 0xFFFF);
+  return event;
+}

@@ -1,0 +1,5 @@
+#include "console/program.h"
+
+int main() {
+  return runProgram();
+}

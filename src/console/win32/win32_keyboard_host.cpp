@@ -1,0 +1,43 @@
+// The keyboard operations on the Windows console's input queue, one record at a time.
+
+#include <windows.h>
+
+#include "console/keyboard_host.h"
+#include "console/win32/console_handles.h"
+#include "console/win32/input_record.h"
+
+bool hostPeekEvent(KeyEvent& event) {
+  INPUT_RECORD record{};
+  DWORD count = 0;
+  if (!PeekConsoleInputA(consoleHandles.keyboard, &record, 1, &count) || count == 0) return false;
+  event = keyEventFromRecord(record);
+  return true;
+}
+
+void hostRemoveEvent() {
+  INPUT_RECORD record{};
+  DWORD count = 0;
+  ReadConsoleInputA(consoleHandles.keyboard, &record, 1, &count);
+}
+
+void hostFlushEvents() {
+  // Through standard input, which the caller has found to be the console.
+  FlushConsoleInputBuffer(consoleHandles.standardInput);
+}
+
+void hostPause() {
+  Sleep(1);
+}
+
+void hostWaitForInput() {
+  // Without a console there is no keyboard to wait for, and the wait below would not block:
+  // INVALID_HANDLE_VALUE doubles as the pseudo-handle of this process. The menu could never get
+  // a key, so it waits for ever without using the processor.
+  if (consoleHandles.keyboard == INVALID_HANDLE_VALUE) {
+    Sleep(INFINITE);
+    return;
+  }
+  // The queue's handle is signalled while it holds a record. A handle that can't be waited on
+  // fails at once; the short sleep keeps the menu's poll from spinning then.
+  if (WaitForSingleObject(consoleHandles.keyboard, INFINITE) == WAIT_FAILED) Sleep(10);
+}
