@@ -30,9 +30,9 @@ void hostPause() {
 }
 
 void hostWaitForInput() {
-  // Without a console there is no keyboard to wait for, and the wait below would not block:
-  // INVALID_HANDLE_VALUE doubles as the pseudo-handle of this process. The menu could never get
-  // a key, so it waits for ever without using the processor.
+  // Without a console "CONIN$" could not be opened and there is no keyboard to wait for: the
+  // failed handle's value is the pseudo-handle of this very process, not a queue. The menu can
+  // never get a key then, so it waits for ever without using the processor.
   if (consoleHandles.keyboard == INVALID_HANDLE_VALUE) {
     Sleep(INFINITE);
     return;

@@ -1,0 +1,138 @@
+"""The Windows program under Wine: in tmux, where Wine gives it a real 80 x 25 console, and
+without any console at all.
+
+Usage: windows_program_e2e.py WINE_RUN PROGRAM.exe
+
+Wine's own behaviour shows in a few places; the program is not bent to it, the tests say so:
+- MessageBeep plays through the sound system, never as a BEL on the terminal, so beeps can't
+  be counted here.
+- Esc arrives without a character, so it reads as the key byte 0 (a key that chooses nothing).
+- Ctrl+C ends the process even in input mode 0.
+- With standard input redirected, Wine's console stays in line mode (the mode can only be set
+  through standard input) and echoes typed keys instead of queueing them as key events, so
+  that case can't be driven here.
+- Wine's console does not map tmux's Home/End (ESC[1~ / ESC[4~); they are sent raw as
+  ESC[H / ESC[F.
+"""
+
+import os
+import shlex
+import subprocess
+import sys
+import time
+import unittest
+
+from tmux_session import TmuxSession
+from main_menu_e2e import MENU, menu_shown
+
+WINE_RUN = None
+PROGRAM = None
+
+# A start of Wine with a ready prefix takes about a second; the first one in a test run also
+# starts the Wine server.
+START_TIMEOUT = 60
+
+
+def wine_prefix():
+    """The prefix every Wine start of this run shares, set up once."""
+    return subprocess.run(
+        [WINE_RUN, "--prefix"], check=True, capture_output=True, text=True
+    ).stdout.strip()
+
+
+def windows_session(extra_env=None):
+    env = {"WINEPREFIX": wine_prefix(), "WINEDEBUG": "-all"}
+    env.update(extra_env or {})
+    return TmuxSession("%s %s" % (shlex.quote(WINE_RUN), shlex.quote(PROGRAM)), env=env)
+
+
+def cpu_seconds(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    ticks = os.sysconf("SC_CLK_TCK")
+    return (int(fields[11]) + int(fields[12])) / ticks
+
+
+def wine_server_of(prefix):
+    """The Wine server of a prefix: it works in a folder named after the prefix's device and
+    inode. Console calls are requests to it, so a program polling the console spends much of
+    its processor time there."""
+    st = os.stat(prefix)
+    name = "server-%x-%x" % (st.st_dev, st.st_ino)
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            if (os.path.basename(os.readlink("/proc/%s/cwd" % entry)) == name
+                    and "wineserver" in os.readlink("/proc/%s/exe" % entry)):
+                return int(entry)
+        except OSError:
+            pass
+    return None
+
+
+class WindowsProgramInWineConsole(unittest.TestCase):
+    def test_main_menu_is_drawn_exactly_and_x_ends_with_0(self):
+        with windows_session() as t:
+            rows = t.wait_for(menu_shown, timeout=START_TIMEOUT, what="the main menu")
+            self.assertEqual(rows[:25], MENU)
+            styled = t.styled()
+            # Yellow on cyan: the console's colours 14 on 3.
+            self.assertIn("\x1b[93m", styled)
+            self.assertIn("46m", styled)
+            self.assertEqual(t.cursor(), (25, 1))
+
+            # Keys that choose nothing redraw the menu: a letter, a key without a character,
+            # Esc (from Wine the byte 0) and Ctrl+A.
+            for key in ("q", "Up", "F5", "Escape", "C-a"):
+                t.send(key)
+                time.sleep(0.3)
+                rows = t.wait_for(menu_shown, what="the menu after " + key)
+                self.assertEqual(rows[:25], MENU, key)
+                self.assertEqual(t.cursor(), (25, 1), key)
+
+            t.send("x")
+            self.assertEqual(t.wait_for_exit(timeout=20), 0)
+            rows = t.rows()
+            self.assertTrue(all(r == "" for r in rows), rows)
+
+
+class WindowsProgramWithoutConsole(unittest.TestCase):
+    def test_waits_for_ever_without_spinning(self):
+        # No console: "CONIN$" can't be opened, and the menu can never get a key. Its wait must
+        # block; a wait on the failed handle would return at once and the poll would spin.
+        prefix = wine_prefix()
+        env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all")
+        child = subprocess.Popen(
+            [WINE_RUN, PROGRAM], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+            stderr=subprocess.STDOUT, env=env,
+        )
+        try:
+            time.sleep(1.5)  # start-up of Wine and the program
+            self.assertIsNone(child.poll(), "the program ended without a console")
+            with open("/proc/%d/cmdline" % child.pid, "rb") as f:
+                self.assertIn(b"harrowkeeps.exe", f.read(), "not the program's own process")
+            server = wine_server_of(prefix)
+            self.assertIsNotNone(server, "no Wine server found for " + prefix)
+
+            def used():
+                return cpu_seconds(child.pid) + cpu_seconds(server)
+
+            before = used()
+            time.sleep(2.0)
+            spent = used() - before
+            self.assertIsNone(child.poll())
+            # Measured: about 0.02 s blocked, about 1.8 s for a poll that spins.
+            print("processor time of the program and its Wine server in 2 s of waiting "
+                  "without a console: %.2f s" % spent)
+            self.assertLess(spent, 0.5)
+        finally:
+            child.kill()
+            child.wait()
+            child.stdout.close()
+
+
+if __name__ == "__main__":
+    WINE_RUN = sys.argv.pop(1)
+    PROGRAM = sys.argv.pop(1)
+    unittest.main()
