@@ -17,13 +17,16 @@ Wine's own behaviour shows in a few places; the program is not bent to it, the t
 
 import os
 import shlex
+import shutil
 import subprocess
+import tempfile
 import sys
 import time
 import unittest
 
 from tmux_session import TmuxSession
 from main_menu_e2e import MENU, menu_shown
+from jobs_e2e import PAUSE
 
 WINE_RUN = None
 PROGRAM = None
@@ -40,10 +43,15 @@ def wine_prefix():
     ).stdout.strip()
 
 
-def windows_session(extra_env=None):
+def windows_session(without_comspec=False):
     env = {"WINEPREFIX": wine_prefix(), "WINEDEBUG": "-all"}
-    env.update(extra_env or {})
-    return TmuxSession("%s %s" % (shlex.quote(WINE_RUN), shlex.quote(PROGRAM)), env=env)
+    program = shlex.quote(PROGRAM)
+    if without_comspec:
+        # Wine sets COMSPEC from its registry whatever the Unix environment says, so the
+        # variable is removed by Wine's own cmd.exe, which then starts the program.
+        windows_path = "Z:" + os.path.abspath(PROGRAM).replace("/", "\\")
+        program = "cmd /c " + shlex.quote("set COMSPEC=&& " + windows_path)
+    return TmuxSession("%s %s" % (shlex.quote(WINE_RUN), program), env=env)
 
 
 def cpu_seconds(pid):
@@ -95,6 +103,102 @@ class WindowsProgramInWineConsole(unittest.TestCase):
             self.assertEqual(t.wait_for_exit(timeout=20), 0)
             rows = t.rows()
             self.assertTrue(all(r == "" for r in rows), rows)
+
+
+class MappedDrives:
+    """Drive letters of the shared prefix pointing at temporary folders, removed afterwards."""
+
+    def __init__(self, *letters):
+        self.devices = os.path.join(wine_prefix(), "dosdevices")
+        self.folders = {}
+        for letter in letters:
+            folder = tempfile.mkdtemp(prefix="hk-wine-%s-" % letter)
+            link = os.path.join(self.devices, letter + ":")
+            if os.path.lexists(link):
+                os.remove(link)
+            os.symlink(folder, link)
+            self.folders[letter] = folder
+
+    def close(self):
+        for letter, folder in self.folders.items():
+            link = os.path.join(self.devices, letter + ":")
+            if os.path.islink(link):
+                os.remove(link)
+            shutil.rmtree(folder, ignore_errors=True)
+
+
+def write(path, text):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(text)
+
+
+def set_drive(t, label_row, letter):
+    """Replaces the drive field's letter: End (sent raw, as Wine's console knows it), Backspace,
+    the new letter, Enter."""
+    t.wait_for(lambda r: len(r) > label_row and label_row and "Drive:" in r[label_row],
+               what="the drive field on row %d" % (label_row + 1))
+    t.send_raw(b"\x1b[F")
+    t.send("BSpace", letter)
+    t.wait_for(lambda r: r[label_row].rstrip(" ║").endswith(letter),
+               what="the letter %s in the field" % letter)
+    t.send("Enter")
+
+
+class WindowsJobsInWineConsole(unittest.TestCase):
+    def test_drive_selection_then_job_d_copies_through_cmd_and_xcopy(self):
+        drives = MappedDrives("s", "t")
+        try:
+            source = drives.folders["s"]
+            target = drives.folders["t"]
+            write(os.path.join(source, "My Documents", "letter.txt"), b"dear sir\r\n")
+            write(os.path.join(source, "My Documents", "old", "notes.txt"), b"kept\r\n")
+            with windows_session() as t:
+                t.wait_for(menu_shown, timeout=START_TIMEOUT, what="the main menu")
+                t.send("s")
+                set_drive(t, 17, "S")
+                set_drive(t, 21, "T")
+                t.wait_for(menu_shown, what="the main menu after the drive selection")
+                t.send("d")
+                rows = t.wait_for_text(PAUSE, timeout=30)
+                # Wine's xcopy names each file it copies and then counts them; the pause
+                # follows on the next row.
+                pause_row = next(i for i, r in enumerate(rows) if PAUSE in r)
+                output = rows[:pause_row]
+                self.assertTrue(any("2 file" in r for r in output), rows)
+                self.assertTrue(any("letter.txt" in r for r in output), rows)
+                self.assertEqual(rows[pause_row], PAUSE)
+                self.assertNotEqual(output[-1].strip(), "", rows)
+                self.assertTrue(all(r == "" for r in rows[pause_row + 1:]), rows)
+                self.assertEqual(t.cursor(), (pause_row + 2, 1))
+                with open(os.path.join(target, "My Documents", "letter.txt"), "rb") as f:
+                    self.assertEqual(f.read(), b"dear sir\r\n")
+                with open(os.path.join(target, "My Documents", "old", "notes.txt"), "rb") as f:
+                    self.assertEqual(f.read(), b"kept\r\n")
+
+                t.send("Space")
+                rows = t.wait_for(menu_shown, what="the menu after the pause")
+                self.assertEqual(rows[:25], MENU)
+                t.send("x")
+                self.assertEqual(t.wait_for_exit(timeout=20), 0)
+        finally:
+            drives.close()
+
+    def test_empty_comspec_shows_the_advice_page_and_any_key_resumes(self):
+        with windows_session(without_comspec=True) as t:
+            t.wait_for(menu_shown, timeout=START_TIMEOUT, what="the main menu")
+            t.send("d")
+            rows = t.wait_for_text("Press <Spacebar> to resume...", timeout=20)
+            self.assertIn(rows[12], [
+                "    The file name specified could not be found on the indicated drive.",
+                "    The path you specified doesn't exist.",
+            ])
+            self.assertNotIn(PAUSE, "\n".join(rows))
+            t.send("k")
+            rows = t.wait_for(menu_shown, what="the menu after the advice page")
+            self.assertEqual(rows[:25], MENU)
+            t.send("x")
+            self.assertEqual(t.wait_for_exit(timeout=20), 0)
 
 
 class WindowsProgramWithoutConsole(unittest.TestCase):
