@@ -173,14 +173,18 @@ int copyFileAtomically(int sourceFd, const struct stat& source, int folderFd, de
   const mode_t wanted = source.st_mode & 0777;
   char temporary[64];
   int out = -1;
-  for (int attempt = 0; attempt < 1000 && out < 0; ++attempt) {
-    snprintf(temporary, sizeof temporary, ".hkcmd-%ld-%lu.tmp", static_cast<long>(getpid()),
-             ++sequence);
-    out = openat(folderFd, temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, wanted);
-    if (out < 0 && errno != EEXIST) return errno;
+  {
+    StopSignalsHeld held;
+    for (int attempt = 0; attempt < 1000 && out < 0; ++attempt) {
+      snprintf(temporary, sizeof temporary, ".hkcmd-%ld-%lu.tmp", static_cast<long>(getpid()),
+               ++sequence);
+      out =
+          openat(folderFd, temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, wanted);
+      if (out < 0 && errno != EEXIST) return errno;
+    }
+    if (out < 0) return EEXIST;
+    registerTemporary(folderFd, temporary);
   }
-  if (out < 0) return EEXIST;
-  registerTemporary(folderFd, temporary);
 
   int error = copyFileData(sourceFd, out, source.st_size, source.st_dev, folderDevice);
   // The umask may have taken bits off; a file system without Unix

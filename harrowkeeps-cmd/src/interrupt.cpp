@@ -54,6 +54,17 @@ void registerTemporary(int folderFd, const char* name) {
   temporaryFolderFd = folderFd;
 }
 
+StopSignalsHeld::StopSignalsHeld() {
+  sigset_t stops;
+  sigemptyset(&stops);
+  for (int stop : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&stops, stop);
+  sigprocmask(SIG_BLOCK, &stops, &previous);
+}
+
+StopSignalsHeld::~StopSignalsHeld() {
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
+}
+
 void clearTemporary() {
   temporaryFolderFd = -1;
 }
