@@ -2,6 +2,7 @@
 
 import os
 import shlex
+import shutil
 import subprocess
 import tempfile
 import time
@@ -11,7 +12,8 @@ class TmuxSession:
     def __init__(self, command, width=80, height=25, env=None, cwd=None):
         """`env` adds variables to the program's environment; a value of None unsets one."""
         self.dir = tempfile.mkdtemp(prefix="hk-e2e-")
-        self.socket = "hk-e2e-%d-%d" % (os.getpid(), int(time.time() * 1000) % 100000)
+        # The server's socket lives in that folder too, so close() leaves nothing behind.
+        self.socket = os.path.join(self.dir, "tmux")
         self.output_log = os.path.join(self.dir, "pane-output")
         self.status_file = os.path.join(self.dir, "status")
         self.stty_before = os.path.join(self.dir, "stty-before")
@@ -50,7 +52,7 @@ class TmuxSession:
 
     def tmux(self, *args):
         return subprocess.run(
-            ["tmux", "-L", self.socket] + list(args),
+            ["tmux", "-S", self.socket] + list(args),
             check=True, capture_output=True, text=True,
         ).stdout
 
@@ -109,7 +111,8 @@ class TmuxSession:
             return a.read(), b.read()
 
     def close(self):
-        subprocess.run(["tmux", "-L", self.socket, "kill-server"], capture_output=True)
+        subprocess.run(["tmux", "-S", self.socket, "kill-server"], capture_output=True)
+        shutil.rmtree(self.dir, ignore_errors=True)
 
     def __enter__(self):
         return self
