@@ -9,6 +9,7 @@
 #include "app/menu_box.h"
 #include "app/menu_key.h"
 #include "app/program_state.h"
+#include "app/program_version.h"
 #include "app/screen_lines.h"
 #include "console/cp437.h"
 #include "console/errors.h"
@@ -24,7 +25,9 @@ const std::vector<ScreenLine>& mainMenuLines() {
     auto cp437 = [](const char* utf8) { return utf8ToCp437(utf8); };
     return std::vector<ScreenLine>{
         {1, 5, "Copyright (C) 2012 Harrowkeeps. Freeware: use it and pass it on."},
-        {2, 5, cp437("° Harrowkeeps.EXE ~ version 3.01 ~ October 2012 - WWW.HARROWKEEPS.NET °")},
+        {2, 5,
+         cp437("° Harrowkeeps.EXE ~ version " HARROWKEEPS_VERSION
+               " ~ October 2012 - WWW.HARROWKEEPS.NET °")},
         {4, 5, "This fast program backs up folders/files by using the XCOPY command."},
         {5, 5, std::string("For more info, read: ") + informationPageAddress},
         {6, 2, topLine()},
