@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "console/screen_host.h"
-#include "console/screen_start.h"
 
 ScreenState screenState;
 

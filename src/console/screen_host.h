@@ -3,10 +3,17 @@
 
 #include "console/cell.h"
 
+struct ScreenState;
+
 // What the screen logic needs of a console, one operation per console function it relies on.
 // Every host (the Windows console, the terminal's cell grid, the tests' in-memory grid) provides
 // these; the host is chosen at link time. Coordinates are the console's own, counted from 0.
 // Results are not checked except where a bool says whether anything could be read.
+
+// The host's part of preparing the console: choose the screen, open the keyboard, set the
+// modes, and record in `state` whether standard input and output are consoles. A host without
+// a console to work with decides itself what that means.
+void hostOpenConsole(ScreenState& state);
 
 struct ConsoleSize {
   int32_t width = 0;

@@ -1,11 +1,11 @@
+// The tests' host state and the helpers that script it: keys to type, rows to read back. The
+// host's seams are memory_screen_host.cpp, memory_keyboard_host.cpp, memory_program_host.cpp
+// and memory_process_host.cpp.
+
 #include "console/memory/memory_host.h"
 
 #include "console/cp437.h"
 #include "console/grid/cell_grid.h"
-#include "console/keyboard_host.h"
-#include "console/program_host.h"
-#include "console/screen_host.h"
-#include "console/screen_start.h"
 #include "console/us_layout.h"
 
 MemoryHost memoryHost;
@@ -58,92 +58,4 @@ std::string screenRow(int32_t row) {
 
 int screenAttribute(int32_t row, int32_t column) {
   return cellAt(screenGrid, row - 1, column - 1).attribute;
-}
-
-// Screen and keyboard.
-
-void hostOpenConsole(ScreenState& state) {
-  memoryHost.lifecycle.push_back("prepare console");
-  state.stdinIsConsole = memoryHost.stdinIsConsole;
-  state.stdoutIsConsole = memoryHost.stdoutIsConsole;
-}
-
-void hostBeep() {
-  ++memoryHost.beeps;
-}
-
-bool hostPeekEvent(KeyEvent& event) {
-  if (memoryHost.events.empty()) return false;
-  event = memoryHost.events.front();
-  return true;
-}
-
-void hostRemoveEvent() {
-  if (!memoryHost.events.empty()) memoryHost.events.pop_front();
-}
-
-void hostFlushEvents() {
-  ++memoryHost.flushes;
-  memoryHost.events.clear();
-}
-
-namespace {
-
-void beforeWaiting() {
-  if (memoryHost.beforeWait) memoryHost.beforeWait();
-  if (memoryHost.events.empty()) throw ScriptExhausted{};
-}
-
-}  // namespace
-
-void hostPause() {
-  beforeWaiting();
-}
-
-void hostWaitForInput() {
-  beforeWaiting();
-}
-
-// Start and end.
-
-void hostInitializeComponents() {
-  memoryHost.lifecycle.push_back("initialize components");
-}
-void hostUninitializeComponents() {
-  memoryHost.lifecycle.push_back("uninitialize components");
-}
-void hostReadVersion() {
-  memoryHost.lifecycle.push_back("read version");
-}
-
-StartupInformation hostReadStartupInformation() {
-  memoryHost.lifecycle.push_back("read startup information");
-  return {};
-}
-
-std::string hostCommandLine() {
-  memoryHost.lifecycle.push_back("read command line");
-  return memoryHost.commandLine;
-}
-
-void* hostModuleHandle() {
-  memoryHost.lifecycle.push_back("module handle");
-  return &memoryHost;
-}
-
-bool hostReserveThreadStorage() {
-  memoryHost.lifecycle.push_back("reserve thread storage");
-  return !memoryHost.threadStorageFails;
-}
-
-void hostReleaseThreadStorage() {
-  memoryHost.lifecycle.push_back("release thread storage");
-}
-void hostCloseConsoleInput() {
-  memoryHost.lifecycle.push_back("close console input");
-}
-
-void hostEndProcess(int exitCode) {
-  memoryHost.lifecycle.push_back("end process");
-  memoryHost.exitCode = exitCode;
 }

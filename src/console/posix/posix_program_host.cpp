@@ -1,65 +1,15 @@
-// The screen and keyboard operations of the terminal host. The screen itself is the cell grid
-// (console/grid); this adds the drawing, the keys and the start and end of the process.
+// The program's start and end on a Unix terminal. This host has no component library, start-up
+// record or module handle; the stand-ins keep the order of the steps and the exit codes.
 
 #include <pthread.h>
 #include <sys/utsname.h>
 #include <algorithm>
 #include <cstdlib>
-#include <ctime>
 #include <fstream>
 #include <iterator>
 
-#include <termios.h>
-#include <unistd.h>
-#include "console/keyboard_host.h"
-#include "console/posix/default_interpreter.h"
 #include "console/posix/terminal.h"
 #include "console/program_host.h"
-#include "console/screen_host.h"
-#include "console/screen_start.h"
-
-void hostOpenConsole(ScreenState& state) {
-  openTerminal();
-  state.stdoutIsConsole = isatty(STDOUT_FILENO);
-  state.stdinIsConsole = isatty(STDIN_FILENO);
-  setDefaultCommandInterpreter();
-}
-
-void hostBeep() {
-  terminal.beepPending = true;
-}
-
-bool hostPeekEvent(KeyEvent& event) {
-  followTerminalSize();
-  if (terminal.events.empty()) readKeyboard();
-  if (terminal.events.empty()) return false;
-  event = terminal.events.front();
-  return true;
-}
-
-void hostRemoveEvent() {
-  if (!terminal.events.empty()) terminal.events.pop_front();
-}
-
-void hostFlushEvents() {
-  tcflush(terminal.keyboardFd, TCIFLUSH);
-  terminal.events.clear();
-  resetDecoder(terminal.decoder);
-}
-
-void hostPause() {
-  presentScreen();
-  const timespec millisecond{0, 1000000};
-  nanosleep(&millisecond, nullptr);
-}
-
-void hostWaitForInput() {
-  presentScreen();
-  waitForTerminal(-1);
-}
-
-// Start and end. This host has no component library, start-up record or module handle; the
-// stand-ins keep the order of the steps and the exit codes.
 
 namespace {
 

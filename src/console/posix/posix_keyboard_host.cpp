@@ -1,0 +1,37 @@
+// The keyboard operations on a Unix terminal: the bytes it sends, decoded into key events and
+// queued until they are taken.
+
+#include <termios.h>
+#include <ctime>
+
+#include "console/keyboard_host.h"
+#include "console/posix/terminal.h"
+
+bool hostPeekEvent(KeyEvent& event) {
+  followTerminalSize();
+  if (terminal.events.empty()) readKeyboard();
+  if (terminal.events.empty()) return false;
+  event = terminal.events.front();
+  return true;
+}
+
+void hostRemoveEvent() {
+  if (!terminal.events.empty()) terminal.events.pop_front();
+}
+
+void hostFlushEvents() {
+  tcflush(terminal.keyboardFd, TCIFLUSH);
+  terminal.events.clear();
+  resetDecoder(terminal.decoder);
+}
+
+void hostPause() {
+  presentScreen();
+  const timespec millisecond{0, 1000000};
+  nanosleep(&millisecond, nullptr);
+}
+
+void hostWaitForInput() {
+  presentScreen();
+  waitForTerminal(-1);
+}
