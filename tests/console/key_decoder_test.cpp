@@ -111,12 +111,165 @@ TEST(KeyDecoder, Utf8BecomesCodePage437) {
 
 TEST(KeyDecoder, UnknownSequencesAreSwallowedWhole) {
   EXPECT_EQ(keysOf("\x1b[99~q"), std::vector<std::string>{"q"});
-  EXPECT_EQ(keysOf("\x1b[<0;12;5Mq"), std::vector<std::string>{"q"});  // a mouse report
-  EXPECT_EQ(keysOf("\x1b[?1;2cq"), std::vector<std::string>{"q"});
-  EXPECT_EQ(keysOf("\x1b[Iq"), std::vector<std::string>{"q"});  // focus in
   EXPECT_EQ(keysOf("\x1b[1 qq"), std::vector<std::string>{"q"});
   EXPECT_EQ(keysOf("\x1bOzq"), std::vector<std::string>{"q"});
   EXPECT_TRUE(keysOf("\x1b[1;5").empty());  // cut short, then timed out
+}
+
+// Each row: what the terminal sent between the keys "a" and "z", which must come out alone.
+struct Report {
+  const char* name;
+  std::string bytes;
+};
+
+void expectOnlyTheKeysAround(const Report& report) {
+  EXPECT_EQ(keysOf("a" + report.bytes + "z"), (std::vector<std::string>{"a", "z"})) << report.name;
+}
+
+TEST(KeyDecoder, TerminalStringsAreSwallowedWhole) {
+  const Report rows[] = {
+      {"OSC ended by BEL", "\x1b]11;rgb:0000/0000/0000\x07"},
+      {"OSC ended by ST", "\x1b]10;rgb:ffff/ffff/ffff\x1b\\"},
+      {"OSC title with UTF-8", "\x1b]l\xc3\x9c\xc5\x93 Title \xe2\x95\x90\x1b\\"},
+      {"DCS", "\x1bP1$r0;1m\x1b\\"},
+      {"DCS XTVERSION", "\x1bP>|tmux 3.3a\x1b\\"},
+      {"APC", "\x1b_Gi=1;OK\x1b\\"},
+      {"PM", "\x1b^privacy\x1b\\"},
+      {"SOS", "\x1bXstart of string\x07"},
+      {"empty OSC", "\x1b]\x07"},
+      {"8-bit OSC and ST",
+       "\x9d"
+       "11;rgb:0/0/0\x9c"},
+      {"8-bit DCS ended by BEL",
+       "\x90"
+       "1$r0m\x07"},
+      {"8-bit APC, PM, SOS",
+       "\x9f"
+       "x\x9c\x9e"
+       "y\x9c\x98"
+       "w\x9c"},
+      {"UTF-8-encoded OSC and ST",
+       "\xc2\x9d"
+       "0;t\xc2\x9c"},
+      {"cancelled by CAN", "\x1b]0;half\x18"},
+      {"cancelled by SUB", "\x1bPhalf\x1a"},
+      {"a stray ST", "\x9c"},
+      {"other 8-bit controls", "\x85\xc2\x84"},
+  };
+  for (const Report& row : rows) expectOnlyTheKeysAround(row);
+  // An Esc that is no ST ends the string and begins the next sequence.
+  EXPECT_EQ(keysOf("\x1b]0;cut\x1b[Az"), (std::vector<std::string>{ext(72), "z"}));
+}
+
+TEST(KeyDecoder, MouseFocusAndDeviceReportsAreNoKeys) {
+  const Report rows[] = {
+      {"X10 press", "\x1b[M !!"},
+      {"X10 at column 200 and row 100", "\x1b[M \xe8\x84"},
+      {"X10 release with letters", "\x1b[M#Mm"},
+      {"X10 8-bit CSI", "\x9bM !!"},
+      {"SGR press", "\x1b[<0;12;5M"},
+      {"SGR release", "\x1b[<0;12;5m"},
+      {"SGR wheel", "\x1b[<65;200;100M"},
+      {"urxvt mouse", "\x1b[32;12;5M"},
+      {"focus in", "\x1b[I"},
+      {"focus out", "\x1b[O"},
+      {"device attributes", "\x1b[?64;1;2;6;9;15;22c"},
+      {"secondary attributes", "\x1b[>41;380;0c"},
+      {"mode report", "\x1b[?2004;1$y"},
+  };
+  for (const Report& row : rows) expectOnlyTheKeysAround(row);
+}
+
+TEST(KeyDecoder, PastedTextComesThroughAsKeysWithoutItsMarkers) {
+  EXPECT_EQ(keysOf("\x1b[200~C:\\B\xc3\xbc\x1b[201~\r"),
+            (std::vector<std::string>{"C", ":", "\\", "B", "\x81", "\r"}));
+  EXPECT_TRUE(keysOf("\x1b[200~\x1b[201~").empty());
+}
+
+TEST(KeyDecoder, EightBitSequencesAreKeysToo) {
+  const Row rows[] = {
+      {"CSI Up",
+       "\x9b"
+       "A",
+       ext(72)},
+      {"CSI Del",
+       "\x9b"
+       "3~",
+       ext(83)},
+      {"UTF-8 CSI Left",
+       "\xc2\x9b"
+       "D",
+       ext(75)},
+      {"SS3 F1", "\x8fP", ext(59)},
+      {"UTF-8 SS3 End",
+       "\xc2\x8f"
+       "F",
+       ext(79)},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(keysOf(row.bytes), std::vector<std::string>{row.key}) << row.name;
+  }
+}
+
+// Feeds `bytes` cut at every position into two reads 1 ms apart, then lets every time-out pass.
+void expectSameKeysAtEveryCut(const std::string& bytes, const std::vector<std::string>& keys) {
+  for (size_t cut = 1; cut < bytes.size(); ++cut) {
+    KeyDecoder decoder;
+    std::deque<KeyEvent> events;
+    decodeKeys(decoder, bytes.substr(0, cut), 1000, events);
+    decodeKeys(decoder, bytes.substr(cut), 1001, events);
+    decodeKeys(decoder, "", 1001 + escapeTimeoutMs, events);
+    std::vector<std::string> got;
+    for (const KeyEvent& e : events) {
+      if (auto key = translateKeyEvent(e)) got.push_back(*key);
+    }
+    EXPECT_EQ(got, keys) << "cut after byte " << cut;
+  }
+}
+
+TEST(KeyDecoder, ReportsSplitAcrossReadsAreStillSwallowed) {
+  expectSameKeysAtEveryCut("a\x1b]11;rgb:0000/0000/0000\x1b\\z", {"a", "z"});
+  expectSameKeysAtEveryCut("a\x1bP>|xterm(380)\x07z", {"a", "z"});
+  // The 0x9C inside "Ü" must not end the string when the character is cut in two.
+  expectSameKeysAtEveryCut("a\x1b]l\xc3\x9cx\x1b\\z", {"a", "z"});
+  expectSameKeysAtEveryCut(
+      "a\xc2\x9d"
+      "0;t\xc2\x9cz",
+      {"a", "z"});
+  expectSameKeysAtEveryCut("a\x1b[M \xe8\x84z", {"a", "z"});
+  expectSameKeysAtEveryCut("a\x1b[<0;12;5mz", {"a", "z"});
+  expectSameKeysAtEveryCut("\x1b[200~ab\x1b[201~", {"a", "b"});
+  expectSameKeysAtEveryCut(
+      "\xc2\x9b"
+      "A\x1b[3~",
+      {ext(72), ext(83)});
+}
+
+TEST(KeyDecoder, AStringCutShortStopsSwallowingAfterAPause) {
+  KeyDecoder decoder;
+  std::deque<KeyEvent> events;
+  decodeKeys(decoder, "\x1b]11;rgb:00", 100, events);
+  decodeKeys(decoder, "00/0000", 100 + stringTimeoutMs - 1, events);  // still on its way
+  EXPECT_TRUE(events.empty());
+  EXPECT_EQ(decoderDeadline(decoder), -1);  // nothing to decide: no wake-up needed
+  const int64_t later = 100 + 2 * stringTimeoutMs;
+  decodeKeys(decoder, "q", later, events);  // typed well after the string stopped
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(translateKeyEvent(events[0]), "q");
+
+  // An Esc left hanging at the end of a string ends it when nothing follows in time.
+  events.clear();
+  decodeKeys(decoder, "\x1b]0;t\x1b", 5000, events);
+  decodeKeys(decoder, "", 5000 + escapeTimeoutMs, events);
+  decodeKeys(decoder, "w", 5001 + escapeTimeoutMs, events);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(translateKeyEvent(events[0]), "w");
+}
+
+TEST(KeyDecoder, AStringIntroducerAloneIsAltWithItsKey) {
+  EXPECT_EQ(keysOf("\x1b]"), std::vector<std::string>{"]"});      // Alt+] keeps its character
+  EXPECT_EQ(keysOf("\x1bP"), std::vector<std::string>{ext(25)});  // Alt+Shift+P
+  EXPECT_EQ(keysOf("\x1bX"), std::vector<std::string>{ext(45)});
 }
 
 TEST(KeyDecoder, TypedAheadKeysComeOutInOrder) {
@@ -136,6 +289,20 @@ TEST(KeyDecoder, LoneEscWaitsForTheTimeout) {
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(translateKeyEvent(events[0]), "\x1b");
   EXPECT_EQ(decoderDeadline(decoder), -1);
+}
+
+TEST(KeyDecoder, AnEscAfterOtherKeysWaitsItsOwnTime) {
+  KeyDecoder decoder;
+  std::deque<KeyEvent> events;
+  decodeKeys(decoder, "\x1b", 100, events);
+  // The rest of the arrow comes late, with the next Esc right behind it.
+  decodeKeys(decoder, "[A\x1b", 100 + escapeTimeoutMs + 5, events);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(translateKeyEvent(events[0]), ext(72));
+  EXPECT_EQ(decoderDeadline(decoder), 100 + 2 * escapeTimeoutMs + 5);
+  decodeKeys(decoder, "[B", 100 + escapeTimeoutMs + 10, events);  // still an arrow
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(translateKeyEvent(events[1]), ext(80));
 }
 
 TEST(KeyDecoder, SequenceSplitAcrossReadsIsJoined) {

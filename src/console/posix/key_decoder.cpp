@@ -179,6 +179,12 @@ Parse parseCsi(std::string_view s, uint16_t extraState, Sequence& out) {
   out.length = i + 1;
 
   const std::string_view params = s.substr(paramsStart, paramsEnd - paramsStart);
+  if (final == 'M' && params.empty() && intermediatesEnd == paramsEnd) {
+    // An X10 mouse report: the button and the position follow as three bytes of any value.
+    if (s.size() < out.length + 3) return Parse::incomplete;
+    out.length += 3;
+    return Parse::complete;
+  }
   if (intermediatesEnd != paramsEnd) return Parse::complete;
   if (!params.empty() && (params[0] < '0' || params[0] > ';')) return Parse::complete;  // private
   int numbers[2] = {-1, -1};
@@ -231,10 +237,95 @@ Parse parseSs3(std::string_view s, uint16_t extraState, Sequence& out) {
   return Parse::complete;
 }
 
+constexpr uint8_t bel = 0x07;
+constexpr uint8_t can = 0x18;
+constexpr uint8_t sub = 0x1A;
+constexpr uint8_t esc = 0x1B;
+
+// The 8-bit controls a terminal may send instead of Esc and a letter.
+constexpr uint8_t dcs8 = 0x90;
+constexpr uint8_t sos8 = 0x98;
+constexpr uint8_t csi8 = 0x9B;
+constexpr uint8_t st8 = 0x9C;
+constexpr uint8_t osc8 = 0x9D;
+constexpr uint8_t pm8 = 0x9E;
+constexpr uint8_t apc8 = 0x9F;
+constexpr uint8_t ss38 = 0x8F;
+
+// The letters that follow Esc to begin OSC, DCS, SOS, PM and APC.
+bool beginsString(char c) {
+  return c == ']' || c == 'P' || c == 'X' || c == '^' || c == '_';
+}
+
+bool beginsString8(uint8_t c) {
+  return c == osc8 || c == dcs8 || c == sos8 || c == pm8 || c == apc8;
+}
+
+// An 8-bit control at the front: a byte that no UTF-8 character begins with, or the same
+// control encoded as UTF-8 (C2 80 to C2 9F). Returns how many bytes it takes, 0 when none.
+size_t control8(std::string_view s, uint8_t& control) {
+  const auto b = static_cast<uint8_t>(s[0]);
+  if (b >= 0x80 && b <= 0x9F) {
+    control = b;
+    return 1;
+  }
+  if (b == 0xC2 && s.size() >= 2) {
+    const auto next = static_cast<uint8_t>(s[1]);
+    if (next >= 0x80 && next <= 0x9F) {
+      control = next;
+      return 2;
+    }
+  }
+  return 0;
+}
+
+enum class StringEnd { ended, open, needMore };
+
+// Passes over the body of a string up to its end: BEL or ST (Esc \, or the 8-bit ST), or CAN
+// or SUB, which cancel it. Any other Esc ends it too and begins what follows. The body is read
+// as UTF-8 so that a byte 0x9C inside a character (the second of "Ü") ends nothing.
+// `used` is what the string took; with `needMore` an Esc or a character is cut short at the end.
+StringEnd passString(std::string_view s, size_t& used) {
+  size_t i = 0;
+  while (i < s.size()) {
+    const auto b = static_cast<uint8_t>(s[i]);
+    if (b == bel || b == can || b == sub) {
+      used = i + 1;
+      return StringEnd::ended;
+    }
+    if (b == esc) {
+      if (i + 1 >= s.size()) {
+        used = i;
+        return StringEnd::needMore;
+      }
+      used = s[i + 1] == '\\' ? i + 2 : i;
+      return StringEnd::ended;
+    }
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    char32_t c;
+    const size_t length = decodeUtf8(s.substr(i), c);
+    if (length == 0) {
+      used = i;
+      return StringEnd::needMore;
+    }
+    if (c == st8 || (length == 1 && b == st8)) {
+      used = i + length;
+      return StringEnd::ended;
+    }
+    i += length;
+  }
+  used = i;
+  return StringEnd::open;
+}
+
 }  // namespace
 
 void resetDecoder(KeyDecoder& decoder) {
   decoder.pending.clear();
+  decoder.inString = false;
 }
 
 int64_t decoderDeadline(const KeyDecoder& decoder) {
@@ -244,45 +335,86 @@ int64_t decoderDeadline(const KeyDecoder& decoder) {
 
 void decodeKeys(KeyDecoder& decoder, std::string_view bytes, int64_t nowMs,
                 std::deque<KeyEvent>& events) {
-  if (decoder.pending.empty()) decoder.pendingSinceMs = nowMs;
+  if (decoder.inString && !bytes.empty() && nowMs - decoder.lastInputMs >= stringTimeoutMs) {
+    // The rest of the string never came: what arrives now is typed afresh.
+    decoder.inString = false;
+    decoder.pending.clear();
+  }
+  if (!bytes.empty()) decoder.lastInputMs = nowMs;
+  const size_t earlier = decoder.pending.size();  // the part that arrived before now
   decoder.pending.append(bytes);
   std::string_view s = decoder.pending;
-  const bool timedOut = nowMs - decoder.pendingSinceMs >= escapeTimeoutMs;
-  const size_t received = decoder.pending.size();
+  const size_t received = s.size();
+  // Whether what is left from here on has waited its time: only bytes that were already
+  // pending can have, the ones arriving now have just begun.
+  const auto waitedOut = [&] {
+    return received - s.size() < earlier && nowMs - decoder.pendingSinceMs >= escapeTimeoutMs;
+  };
+  // A CSI or SS3 sequence whose introducer takes the bytes up to s[at]. False when it has to
+  // wait for more bytes.
+  const auto takeSequence = [&](size_t at, bool csi, uint16_t alt) {
+    Sequence seq;
+    const std::string_view rest = s.substr(at);
+    const Parse result = csi ? parseCsi(rest, alt, seq) : parseSs3(rest, alt, seq);
+    if (result == Parse::incomplete) {
+      if (!waitedOut()) return false;
+      s = {};  // cut short for good: swallowed, never shown as stray characters
+    } else if (result == Parse::invalid) {
+      s.remove_prefix(at + 1);  // drop the introducer; the rest is decoded afresh
+    } else {
+      if (seq.hasKey) events.push_back(seq.event);
+      s.remove_prefix(at + seq.length);
+    }
+    return true;
+  };
 
   while (!s.empty()) {
+    if (decoder.inString) {
+      size_t used = 0;
+      const StringEnd end = passString(s, used);
+      s.remove_prefix(used);
+      if (end == StringEnd::ended) {
+        decoder.inString = false;
+      } else if (end == StringEnd::needMore) {
+        if (!waitedOut()) break;
+        // Never completed: dropped, and an Esc left hanging ends the string with it.
+        if (s[0] == esc) decoder.inString = false;
+        s = {};
+      }
+      continue;
+    }
     // Esc, and sequences that Esc begins; an Esc before another sequence is Alt with its key.
-    if (s[0] == 0x1B) {
+    if (s[0] == esc) {
       if (s.size() == 1) {
-        if (!timedOut) break;
+        if (!waitedOut()) break;
         events.push_back(keyWithCharacter(27, scanCode::esc));
         s.remove_prefix(1);
         continue;
       }
       size_t start = 1;
       uint16_t alt = 0;
-      if (s[1] == 0x1B && s.size() > 2 && (s[2] == '[' || s[2] == 'O')) {
+      if (s[1] == esc && s.size() > 2 && (s[2] == '[' || s[2] == 'O')) {
         start = 2;
         alt = flag::leftAlt;
       }
       if (s[start] == '[' || s[start] == 'O') {
-        Sequence seq;
-        const std::string_view rest = s.substr(start);
-        const Parse result = s[start] == '[' ? parseCsi(rest, alt, seq) : parseSs3(rest, alt, seq);
-        if (result == Parse::incomplete) {
-          if (!timedOut) break;
-          s = {};  // cut short for good: swallowed, never shown as stray characters
-          break;
-        }
-        if (result == Parse::invalid) {
-          s.remove_prefix(start + 1);  // drop the introducer; the rest is decoded afresh
-          continue;
-        }
-        if (seq.hasKey) events.push_back(seq.event);
-        s.remove_prefix(start + seq.length);
+        if (!takeSequence(start, s[start] == '[', alt)) break;
         continue;
       }
-      if (s[1] == 0x1B) {  // Esc pressed twice, or Alt+Esc: the first is the Esc key
+      if (beginsString(s[1])) {
+        if (s.size() == 2) {
+          // Nothing more in time: Alt with that key (Alt+], Alt+Shift+P, ...), not a string.
+          if (!waitedOut()) break;
+          KeyEvent e;
+          if (characterEvent(static_cast<uint8_t>(s[1]), flag::leftAlt, e)) events.push_back(e);
+          s.remove_prefix(2);
+          continue;
+        }
+        decoder.inString = true;
+        s.remove_prefix(2);
+        continue;
+      }
+      if (s[1] == esc) {  // Esc pressed twice, or Alt+Esc: the first is the Esc key
         events.push_back(keyWithCharacter(27, scanCode::esc));
         s.remove_prefix(1);
         continue;
@@ -290,7 +422,7 @@ void decodeKeys(KeyDecoder& decoder, std::string_view bytes, int64_t nowMs,
       char32_t c;
       const size_t used = decodeUtf8(s.substr(1), c);
       if (used == 0) {
-        if (!timedOut) break;
+        if (!waitedOut()) break;
         s = {};
         break;
       }
@@ -299,10 +431,20 @@ void decodeKeys(KeyDecoder& decoder, std::string_view bytes, int64_t nowMs,
       s.remove_prefix(1 + used);
       continue;
     }
+    uint8_t control = 0;
+    if (const size_t length = control8(s, control); length != 0) {
+      if (control == csi8 || control == ss38) {
+        if (!takeSequence(length - 1, control == csi8, 0)) break;
+      } else {
+        decoder.inString = beginsString8(control);
+        s.remove_prefix(length);  // any other control, a stray ST among them, is no key
+      }
+      continue;
+    }
     char32_t c;
     const size_t used = decodeUtf8(s, c);
     if (used == 0) {
-      if (!timedOut) break;
+      if (!waitedOut()) break;
       s = {};
       break;
     }
@@ -310,7 +452,7 @@ void decodeKeys(KeyDecoder& decoder, std::string_view bytes, int64_t nowMs,
     if (characterEvent(c, 0, e)) events.push_back(e);
     s.remove_prefix(used);
   }
-  // What is left began arriving no earlier than now when anything before it was decoded.
-  if (!s.empty() && s.size() < received) decoder.pendingSinceMs = nowMs;
+  // The time of what is left: unchanged while it began among the earlier bytes.
+  if (s.size() != 0 && received - s.size() >= earlier) decoder.pendingSinceMs = nowMs;
   decoder.pending.erase(0, received - s.size());
 }
