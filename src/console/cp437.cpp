@@ -137,3 +137,66 @@ std::string utf8ToCp437(std::string_view utf8) {
   }
   return out;
 }
+
+namespace {
+
+char32_t cp437TextCharacter(uint8_t byte) {
+  return byte < 128 ? byte : highGlyphs[byte - 127];
+}
+
+}  // namespace
+
+int unicodeTextToCp437(char32_t codePoint) {
+  if (codePoint < 128) return static_cast<int>(codePoint);
+  const int byte = unicodeToCp437(codePoint);
+  // The glyphs of the control bytes are no text characters: U+263A is no Ctrl+A.
+  return byte >= 128 ? byte : -1;
+}
+
+std::string cp437TextToUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() * 2);
+  for (char b : text) appendUtf8(out, cp437TextCharacter(static_cast<uint8_t>(b)));
+  return out;
+}
+
+std::u16string cp437TextToUtf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  // Every character of the code page lies in the Basic Multilingual Plane: one unit each.
+  for (char b : text) out += static_cast<char16_t>(cp437TextCharacter(static_cast<uint8_t>(b)));
+  return out;
+}
+
+std::string utf8TextToCp437(std::string_view utf8, char substitute) {
+  std::string out;
+  out.reserve(utf8.size());
+  while (!utf8.empty()) {
+    char32_t c;
+    size_t used = decodeUtf8(utf8, c);
+    if (used == 0) {  // cut short at the end
+      c = 0xFFFD;
+      used = utf8.size();
+    }
+    utf8.remove_prefix(used);
+    const int byte = unicodeTextToCp437(c);
+    out += byte >= 0 ? static_cast<char>(byte) : substitute;
+  }
+  return out;
+}
+
+std::string utf16TextToCp437(std::u16string_view utf16, char substitute) {
+  std::string out;
+  out.reserve(utf16.size());
+  for (size_t i = 0; i < utf16.size(); ++i) {
+    const char16_t unit = utf16[i];
+    // A surrogate pair is one character beyond the code page, and so is a lone surrogate.
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
+        utf16[i + 1] <= 0xDFFF) {
+      ++i;
+    }
+    const int byte = unicodeTextToCp437(unit);
+    out += byte >= 0 ? static_cast<char>(byte) : substitute;
+  }
+  return out;
+}

@@ -26,3 +26,20 @@ size_t decodeUtf8(std::string_view bytes, char32_t& codePoint);
 // A UTF-8 text as code-page-437 bytes; characters the code page lacks are dropped. The program's
 // fixed texts are written in UTF-8 in the sources and turned into screen bytes with this.
 std::string utf8ToCp437(std::string_view utf8);
+
+// Text exchanged with the operating system (command lines, environment values, typed
+// characters) uses the control characters as controls: there bytes 0-31 and 127 stand for
+// U+0000-U+001F and U+007F, not for the screen's glyphs, and only bytes 128-255 are letters,
+// lines and symbols: the field's bytes 'B' 0x81 'c' 'h' 'e' 'r' name the folder "Bücher".
+
+// The code-page-437 byte of a character of such text, or -1 when the code page has none.
+int unicodeTextToCp437(char32_t codePoint);
+
+// Code-page-437 text as UTF-8 (Unix names and arguments) and as UTF-16 (Windows).
+std::string cp437TextToUtf8(std::string_view text);
+std::u16string cp437TextToUtf16(std::string_view text);
+
+// UTF-8 or UTF-16 text as code-page-437 bytes; a character the code page lacks, and a
+// malformed sequence, becomes `substitute`.
+std::string utf8TextToCp437(std::string_view utf8, char substitute);
+std::string utf16TextToCp437(std::u16string_view utf16, char substitute);

@@ -24,6 +24,12 @@ TEST(CommandText, TheFirstTokenIsTakenAsTheWindowsLoaderTakesIt) {
       {"\"unclosed /C x", "unclosed /C x", ""},
       {"", "", ""},
       {std::string("cmd /Ca\0b", 9), "cmd", "/Ca"},
+      // Code page 437 in, UTF-8 out, for the program and for the argument.
+      {"/opt/J\x94rg/cmd /CXCOPY \"C:\\B\x81"
+       "cher\" \"J:\\B\x81"
+       "cher\" /S",
+       "/opt/Jörg/cmd", "/CXCOPY \"C:\\Bücher\" \"J:\\Bücher\" /S"},
+      {"\"/opt/\x84 \x82\"/C\xE1", "/opt/ä é", "/Cß"},
   };
   for (const Case& c : cases) {
     const CommandText split = splitCommandText(c.text);

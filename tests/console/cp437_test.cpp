@@ -31,4 +31,32 @@ TEST(Cp437, Utf8RoundTripAndMalformedInput) {
   EXPECT_EQ(c, U'\U0001F600');
 }
 
+TEST(Cp437, TextForTheSystemKeepsControlsAndConvertsLetters) {
+  // Every byte survives the trip out to UTF-8 or UTF-16 and back.
+  std::string all;
+  for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
+  EXPECT_EQ(utf8TextToCp437(cp437TextToUtf8(all), '?'), all);
+  EXPECT_EQ(utf16TextToCp437(cp437TextToUtf16(all), '?'), all);
+
+  EXPECT_EQ(cp437TextToUtf8("C:\\B\x81"
+                            "cher \x84\x82"),
+            "C:\\Bücher äé");
+  EXPECT_EQ(cp437TextToUtf16("B\x81\x84\x82\xE1"), u"Büäéß");
+  // Controls stay controls in text; on the screen they are glyphs.
+  EXPECT_EQ(cp437TextToUtf8("a\tb\x7f"), "a\tb\x7f");
+  EXPECT_EQ(cp437TextToUtf16("\x01"), u"\x01");
+  EXPECT_EQ(unicodeTextToCp437(U'\u263A'), -1);  // the glyph of byte 1 is no Ctrl+A
+  EXPECT_EQ(unicodeTextToCp437(U'\u2302'), -1);
+  EXPECT_EQ(unicodeTextToCp437(0x7F), 0x7F);
+  EXPECT_EQ(unicodeTextToCp437(U'ü'), 0x81);
+  EXPECT_EQ(unicodeTextToCp437(U'€'), -1);
+
+  // What the code page lacks, and what is malformed, becomes the substitute, one for each.
+  EXPECT_EQ(utf8TextToCp437("/home/李/€x\xFF\xC3", '?'), "/home/?/?x??");
+  EXPECT_EQ(utf16TextToCp437(u"a\U0001F600b\xD800"
+                             u"c\xDC00",
+                             '?'),
+            "a?b?c?");
+}
+
 }  // namespace

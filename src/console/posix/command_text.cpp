@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+#include "console/cp437.h"
+
 namespace {
 
 bool isBlank(char c) {
@@ -17,14 +19,14 @@ CommandText splitCommandText(std::string_view text) {
   if (!text.empty() && text[0] == '"') {
     const size_t close = text.find('"', 1);
     const size_t end = close == std::string_view::npos ? text.size() : close;
-    result.program = std::string(text.substr(1, end - 1));
+    result.program = cp437TextToUtf8(text.substr(1, end - 1));
     i = close == std::string_view::npos ? text.size() : close + 1;
   } else {
     while (i < text.size() && !isBlank(text[i])) ++i;
-    result.program = std::string(text.substr(0, i));
+    result.program = cp437TextToUtf8(text.substr(0, i));
   }
   while (i < text.size() && isBlank(text[i])) ++i;
-  result.argument = std::string(text.substr(i));
+  result.argument = cp437TextToUtf8(text.substr(i));
   return result;
 }
 

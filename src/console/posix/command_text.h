@@ -6,6 +6,9 @@
 // How this host turns a Windows-style command text into a program and its argument, and a
 // failure to start it into the Windows system error code of the same meaning.
 
+// Both parts are UTF-8, the encoding of Unix file names and arguments: the program's text is
+// code page 437, so a folder typed as "Bücher" holds the byte 0x81, which no Unix program
+// would read as "ü".
 struct CommandText {
   std::string program;   // the first token, without its quotes
   std::string argument;  // the rest, after the token and the blanks that follow it
@@ -13,7 +16,7 @@ struct CommandText {
 
 // The first token is taken as the Windows loader takes it: a token that begins with a double
 // quote runs to the closing quote (to the end when there is none), any other to the first blank
-// (space or tab). The text ends at a NUL, as a C string does.
+// (space or tab). The text, code page 437, ends at a NUL, as a C string does.
 CommandText splitCommandText(std::string_view text);
 
 // Windows system error codes the host reports.
