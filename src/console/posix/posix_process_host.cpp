@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "console/cp437.h"
 #include "console/grid/cell_grid.h"
 #include "console/grid/processed_output.h"
 #include "console/posix/command_text.h"
@@ -318,7 +319,8 @@ void hostCloseHandle(HostHandle handle) {
 bool hostReadVariable(const std::string& name, std::string& value) {
   const char* found = std::getenv(name.c_str());
   if (found == nullptr) return false;
-  value = found;
+  // The program's text is code page 437; the command it becomes is turned back into UTF-8.
+  value = utf8TextToCp437(found, '?');
   return true;
 }
 
