@@ -20,10 +20,7 @@ namespace text {
 inline constexpr std::string_view invalidPath = "Invalid path";
 inline constexpr std::string_view invalidNumberOfParameters = "Invalid number of parameters";
 inline constexpr std::string_view invalidParameterPrefix = "Invalid parameter - ";
-// XCOPY's exact words for a drive letter it cannot use; the \x66 is the letter f, written as
-// an escape so this one message text doesn't trip the source checks for words about our
-// own documents.
-inline constexpr std::string_view invalidDrive = "Invalid drive speci\x66ication";
+inline constexpr std::string_view invalidDrive = "Invalid drive specification";
 inline constexpr std::string_view insufficientDiskSpace = "Insufficient disk space";
 inline constexpr std::string_view accessDenied = "Access denied";
 inline constexpr std::string_view cyclicCopy = "Cannot perform a cyclic copy";
