@@ -1,7 +1,5 @@
 #include "app/error_screen.h"
 
-#include <vector>
-
 #include "app/program_state.h"
 #include "app/screen_lines.h"
 #include "console/errors.h"
@@ -10,33 +8,33 @@
 
 namespace {
 
-const std::vector<ScreenLine> subscriptPage = {
+constexpr ScreenLine subscriptPage[] = {
     {13, 5, "You probably attempted to use more data than "},
     {15, 5, "the maximum number of lines the file consists of."},
     {17, 5, "Or you might have modified a WS or report file."},
     {19, 25, "Press <Spacebar> to terminate the program..."},
 };
 
-const std::vector<ScreenLine> fileNotFoundPage = {
+constexpr ScreenLine fileNotFoundPage[] = {
     {13, 5, "The file name specified could not be found on the indicated drive."},
     {15, 5, "Type the file name accurately, including the path."},
     {17, 25, "Press <Spacebar> to resume..."},
 };
 
-const std::vector<ScreenLine> deviceNotReadyPage = {
+constexpr ScreenLine deviceNotReadyPage[] = {
     {13, 5, "The door of a floppy disk drive is open,"},
     {15, 5, "or there is no disk in the indicated drive."},
     {17, 25, "Press <Spacebar> to resume..."},
 };
 
-const std::vector<ScreenLine> pathNotFoundPage = {
+constexpr ScreenLine pathNotFoundPage[] = {
     {13, 5, "The path you specified doesn't exist."},
     {15, 5, "Type the file name accurately, including the path."},
     {17, 5, "The path is not needed if the file is in current directory."},
     {19, 25, "Press <Spacebar> to resume..."},
 };
 
-const std::vector<ScreenLine> unforeseenPageHead = {
+constexpr ScreenLine unforeseenPageHead[] = {
     {10, 5, "Problem unforseen by the deeveloper!"},
     {12, 5, "It could be related to the file you specified;"},
     {14, 5, "the file could be corrupt or not in text format;"},
@@ -50,31 +48,30 @@ bool resumes(int32_t number) {
 }  // namespace
 
 void errorScreen() {
-  int32_t number = 0;
-  step([] { clearScreen(); });
-  step([] { lastError = errorNumber(); });
-  step([&] { number = takeError(); });
+  clearScreen();
+  lastError = errorNumber();
+  const int32_t number = takeError();
   if (number == 9) {
-    step([] { printLines(subscriptPage); });
+    printLines(subscriptPage);
   } else if (number == 53) {
-    step([] { printLines(fileNotFoundPage); });
+    printLines(fileNotFoundPage);
   } else if (number == 71) {
-    step([] { printLines(deviceNotReadyPage); });
+    printLines(deviceNotReadyPage);
   } else if (number == 76) {
-    step([] { printLines(pathNotFoundPage); });
+    printLines(pathNotFoundPage);
   } else {
-    step([] { printLines(unforeseenPageHead); });
-    step([] { locate(18, 15); });
-    step([] { printText("*** If you want to report the bug -> ERROR #"); });
-    step([] { printNumber(lastError); });
-    step([] { printNewline(); });
-    step([] { printLineAt(20, 25, "Press <Spacebar> to terminate the program..."); });
+    printLines(unforeseenPageHead);
+    locate(18, 15);
+    printText("*** If you want to report the bug -> ERROR #");
+    printNumber(lastError);
+    printNewline();
+    printLineAt(20, 25, "Press <Spacebar> to terminate the program...");
   }
-  step([] { waitKey(); });
+  waitKey();
   if (resumes(number)) {
-    step([] { resumeAfterError(); });
+    resumeAfterError();
     return;
   }
-  step([] { setCursor(-1); });
+  setCursor(-1);
   endProgram();
 }

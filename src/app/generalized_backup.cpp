@@ -1,7 +1,6 @@
 #include "app/generalized_backup.h"
 
 #include <string>
-#include <vector>
 
 #include "app/backup_jobs.h"
 #include "app/error_screen.h"
@@ -12,26 +11,22 @@
 #include "console/errors.h"
 #include "console/keyboard.h"
 #include "console/screen.h"
-#include "editor/field_editor.h"
 
 namespace {
 
-const std::vector<ScreenLine>& explanationLines() {
-  static const std::vector<ScreenLine> lines = {
-      {1, 2, "        * Generalized backup: User-input *"},
-      {3, 2, "You can select the directory (folder) to backup."},
-      {5, 2, "This function considers ALL files and sub-directories "},
-      {6, 2, "to be copied / backed-up from Source to Destination."},
-      {8, 2, "* If the directory does NOT exist on the Destination, one"},
-      {9, 2, "will be created and all files from source will be copied."},
-      {10, 2, "** If the directory exists on Destination, then only the"},
-      {11, 2, "modified files will be copied (replaced or updated)."},
-      {13, 2, "To avoid the 'Invalid number of parameters' error of XCOPY,"},
-      {14, 2, "this function surrounds directory names by quotation marks,"},
-      {15, 2, "in case the directory name contains blank spaces."},
-  };
-  return lines;
-}
+constexpr ScreenLine explanationLines[] = {
+    {1, 2, "        * Generalized backup: User-input *"},
+    {3, 2, "You can select the directory (folder) to backup."},
+    {5, 2, "This function considers ALL files and sub-directories "},
+    {6, 2, "to be copied / backed-up from Source to Destination."},
+    {8, 2, "* If the directory does NOT exist on the Destination, one"},
+    {9, 2, "will be created and all files from source will be copied."},
+    {10, 2, "** If the directory exists on Destination, then only the"},
+    {11, 2, "modified files will be copied (replaced or updated)."},
+    {13, 2, "To avoid the 'Invalid number of parameters' error of XCOPY,"},
+    {14, 2, "this function surrounds directory names by quotation marks,"},
+    {15, 2, "in case the directory name contains blank spaces."},
+};
 
 void fillHistories() {
   dimensionList(choiceList, 4);
@@ -54,61 +49,54 @@ std::string targetFolderFor(const std::string& sourceFolder, const std::string& 
 
 // The closing question in its black-on-white box.
 void drawQuestionBox() {
-  const std::string side(1, doubleFrameSide);
-  step([] { setColor(14, 3, 0); });
-  step([] { locate(21, 25); });
-  step([] { setColor(0, 15, 0); });
-  step([] { printText(doubleFrameTop(32)); });
-  step([] { printNewline(); });
-  step([&] { locate(22, 25); });
-  step([&] { printText(side); });
-  step([&] { locate(22, 58); });
-  step([&] { printText(side); });
-  step([] { printNewline(); });
-  step([] { locate(23, 25); });
-  step([] { printText(doubleFrameBottom(32)); });
-  step([] { setColor(15, 0, 0); });
-  step([] { printLineAt(22, 26, " Run this function again (Y/N)? "); });
-  step([] { setColor(14, 3, 0); });
+  setColor(14, 3, 0);
+  locate(21, 25);
+  setColor(0, 15, 0);
+  printText(doubleFrame::top<32>);
+  printNewline();
+  locate(22, 25);
+  printText(doubleFrame::side);
+  locate(22, 58);
+  printText(doubleFrame::side);
+  printNewline();
+  locate(23, 25);
+  printText(doubleFrame::bottom<32>);
+  setColor(15, 0, 0);
+  printLineAt(22, 26, " Run this function again (Y/N)? ");
+  setColor(14, 3, 0);
 }
 
 // One pass from the top; false when the user leaves.
 bool generalizedBackupPass() {
-  std::string sourceFolder;
-  std::string targetFolder;
-  step([] { commandLine = std::string(); });
-  step([] { fillHistories(); });
-  step([] { armErrorHandler(errorScreen); });
-  step([] { clearScreen(); });
-  step([] { printLines(explanationLines()); });
+  commandLine = std::string();
+  fillHistories();
+  checkPendingError();
+  armErrorHandler(errorScreen);
+  clearScreen();
+  printLines(explanationLines);
 
-  step([] { drawFieldFrame(17); });
-  step([] { printLineAt(18, 15, " Enter directory name on Source: "); });
-  step([] { fieldText = listElement(choiceList, 0); });
-  do {
-    step([] { fieldExitKey = editField(fieldText, 18, 49, 21, choiceList, choiceIndex); });
-  } while (fieldExitKey != 13);
-  step([&] { sourceFolder = fieldText; });
+  drawFieldFrame(17);
+  printLineAt(18, 15, " Enter directory name on Source: ");
+  fieldText = listElement(choiceList, 0);
+  checkPendingError();
+  editFieldTextUntilEnter(18, 49, 21, choiceList, choiceIndex);
+  const std::string sourceFolder = fieldText;
 
-  step([] { drawFieldFrame(21); });
-  step([] { printLineAt(22, 15, " Enter Destination Drive Letter, :, \\ "); });
-  step([] { fieldText = listElement(targetChoiceList, 0); });
-  do {
-    step([] {
-      fieldExitKey = editField(fieldText, 22, 54, 16, targetChoiceList, targetChoiceIndex);
-    });
-  } while (fieldExitKey != 13);
-  step([&] { targetFolder = targetFolderFor(sourceFolder, fieldText); });
+  drawFieldFrame(21);
+  printLineAt(22, 15, " Enter Destination Drive Letter, :, \\ ");
+  fieldText = listElement(targetChoiceList, 0);
+  checkPendingError();
+  editFieldTextUntilEnter(22, 54, 16, targetChoiceList, targetChoiceIndex);
+  const std::string targetFolder = targetFolderFor(sourceFolder, fieldText);
 
-  step([] { setColor(14, 3, 0); });
-  step([] { clearScreen(); });
-  step(
-      [&] { commandLine = "XCOPY \"" + sourceFolder + "\" \"" + targetFolder + "\" /S /D /I /Y"; });
+  setColor(14, 3, 0);
+  clearScreen();
+  commandLine = "XCOPY \"" + sourceFolder + "\" \"" + targetFolder + "\" /S /D /I /Y";
   runCommandLine();
 
   drawQuestionBox();
-  step([] { againAnswer = std::string(); });
-  step([] { againAnswer = waitKey(); });
+  againAnswer = std::string();
+  againAnswer = waitKey();
   return !(againAnswer == "n" || againAnswer == "N");
 }
 

@@ -1,5 +1,7 @@
 #include "app/input_screen_state.h"
 
+#include "editor/field_editor.h"
+
 StringList choiceList;
 int32_t choiceIndex = 0;
 StringList targetChoiceList;
@@ -16,4 +18,11 @@ void resetInputScreenState() {
   fieldText = std::string();
   fieldExitKey = 0;
   againAnswer = std::string();
+}
+
+void editFieldTextUntilEnter(int32_t row, int32_t column, int32_t width, StringList& history,
+                             int32_t& historyIndex) {
+  do {
+    fieldExitKey = editField(fieldText, row, column, width, history, historyIndex);
+  } while (fieldExitKey != 13);
 }

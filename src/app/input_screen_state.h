@@ -17,3 +17,9 @@ extern std::string againAnswer;  // the key answering "Run this function again (
 
 // Empty values, as at start-up; releases the lists.
 void resetInputScreenState();
+
+// Edits `fieldText` in the field at (`row`, `column`) until the user leaves it with Enter; any
+// other ending key opens the field again on the text as left. `fieldExitKey` holds the last
+// key. Each edit is a procedure of its own: its errors never reach the caller.
+void editFieldTextUntilEnter(int32_t row, int32_t column, int32_t width, StringList& history,
+                             int32_t& historyIndex);

@@ -1,6 +1,5 @@
 #include "app/menu_key.h"
 
-#include "console/errors.h"
 #include "console/keyboard.h"
 #include "console/screen.h"
 
@@ -48,15 +47,15 @@ void waitForMenuKey() {
   while (~keyAvailable()) waitForKeyboardInput();
 }
 
-void drawMenuAndTakeKey(const std::vector<ScreenLine>& lines, int32_t echoRow, std::string& key) {
-  step([] { setColor(14, 3, 0); });
-  step([] { flushKeys(); });
-  step([] { clearScreen(); });
-  step([&] { printLines(lines); });
-  step([] { waitForMenuKey(); });
-  step([&] { locate(echoRow, 51); });
-  step([&] { key = upperCaseKey(readKey()); });
-  step([&] { printText(key); });
-  step([] { printNewline(); });
-  step([] { clearScreen(); });
+void drawMenuAndTakeKey(std::span<const ScreenLine> lines, int32_t echoRow, std::string& key) {
+  setColor(14, 3, 0);
+  flushKeys();
+  clearScreen();
+  printLines(lines);
+  waitForMenuKey();
+  locate(echoRow, 51);
+  key = upperCaseKey(readKey());
+  printText(key);
+  printNewline();
+  clearScreen();
 }

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
+#include <span>
 #include <string>
-#include <vector>
 
 #include "app/screen_lines.h"
 
@@ -11,8 +11,7 @@ std::string upperCaseKey(std::string key);
 // The menus' wait: polls keyAvailable until a key is waiting.
 void waitForMenuKey();
 
-// What both menus do from their top to their dispatch, each as a statement of the calling
-// menu: yellow on cyan, keys typed ahead discarded, the screen cleared and `lines` drawn; then
-// the waiting key upper-cased into `key`, echoed at `echoRow`, column 51, and the screen
-// cleared again.
-void drawMenuAndTakeKey(const std::vector<ScreenLine>& lines, int32_t echoRow, std::string& key);
+// What both menus do from their top to their dispatch: yellow on cyan, keys typed ahead discarded,
+// the screen cleared and `lines` drawn; then the waiting key upper-cased into `key`, echoed at
+// `echoRow`, column 51, and the screen cleared again.
+void drawMenuAndTakeKey(std::span<const ScreenLine> lines, int32_t echoRow, std::string& key);

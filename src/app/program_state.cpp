@@ -2,6 +2,7 @@
 
 #include "app/input_screen_state.h"
 #include "console/program.h"
+#include "editor/field_editor.h"
 
 std::string sourceRoot;
 std::string targetRoot;
@@ -9,13 +10,6 @@ std::string mainMenuKey;
 std::string menu2Key;
 std::string commandLine;
 int32_t lastError = 0;
-int32_t fieldForeground = 0;
-int32_t fieldBackground = 0;
-
-void setFieldColors(int32_t foreground, int32_t background) {
-  fieldForeground = foreground;
-  fieldBackground = background;
-}
 
 void resetProgramState() {
   sourceRoot = std::string();

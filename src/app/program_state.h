@@ -10,8 +10,4 @@ extern std::string mainMenuKey;  // the key last read by the main menu, upper-ca
 extern std::string menu2Key;     // the key last read by Menu II, upper-cased
 extern std::string commandLine;  // the XCOPY command line last built
 extern int32_t lastError;        // the number the last error screen showed
-extern int32_t fieldForeground;  // colours of the field editor's fields
-extern int32_t fieldBackground;
-
-// Stored as given; setColor applies its own range rule when the field editor uses them.
-void setFieldColors(int32_t foreground, int32_t background);
+// The field colours belong to the field editor (editor/field_editor.h).

@@ -2,12 +2,12 @@
 
 #include "console/screen.h"
 
-void printLineAt(int32_t row, int32_t column, const std::string& text) {
+void printLineAt(int32_t row, int32_t column, std::string_view text) {
   locate(row, column);
   printText(text);
   printNewline();
 }
 
-void printLines(const std::vector<ScreenLine>& lines) {
+void printLines(std::span<const ScreenLine> lines) {
   for (const ScreenLine& line : lines) printLineAt(line.row, line.column, line.text);
 }

@@ -7,6 +7,16 @@ namespace {
 ErrorState outermostState;
 ErrorState* activeState = &outermostState;
 
+// The check after a statement, without the jump: true when control is to go to the handler.
+bool pendingErrorGoesToHandler() {
+  ErrorState& s = *activeState;
+  if (!s.pending) return false;
+  s.pending = false;
+  if (s.handler == nullptr) return false;
+  s.handling = true;
+  return true;
+}
+
 }  // namespace
 
 ErrorState& activeErrorState() {
@@ -34,12 +44,7 @@ void armErrorHandler(ErrorHandler place) {
 }
 
 void checkPendingError() {
-  ErrorState& s = *activeState;
-  if (!s.pending) return;
-  s.pending = false;
-  if (s.handler == nullptr) return;
-  s.handling = true;
-  throw JumpToErrorHandler{};
+  if (pendingErrorGoesToHandler()) throw JumpToErrorHandler{};
 }
 
 int32_t errorNumber() {
@@ -73,6 +78,10 @@ void runWithErrorHandler(bool (*pass)()) {
       if (!pass()) return;
     } catch (const JumpToErrorHandler&) {
       enterHandler = true;
+    } catch (const std::bad_alloc&) {
+      raiseError(7);
+      enterHandler = pendingErrorGoesToHandler();
+      if (!enterHandler) return;  // nowhere to go on from: the statement was cut short
     }
   }
 }

@@ -3,9 +3,14 @@
 #include <new>
 
 // Run-time errors. Services never return an error: they raise its number into the error state
-// of the procedure activation that is running and hand back a fallback result. Only procedures
-// that arm a handler look at it, after each of their statements; an error never reaches the
+// of the procedure activation that is running and hand back a fallback result, with which the
+// rest of the statement goes on. Only the procedures that arm a handler look at it, with
+// checkPendingError after each statement that calls such a service; an error never reaches the
 // calling procedure.
+//
+// Running out of memory is the one failure that cannot hand back a fallback from wherever it
+// strikes, so it unwinds to the procedure's own activation, which raises 7 there once and acts
+// as a check would: the handler takes it, and a procedure without one drops it.
 
 // The place control goes to when an error is pending after a statement: the procedure's error
 // screen. It returns to resume at the top of the procedure, or ends the program.
@@ -35,36 +40,26 @@ struct ProcedureActivation {
 
 void raiseError(int32_t number);
 void armErrorHandler(ErrorHandler place);
+// The step after a statement: a pending error goes to the armed handler (the rest of the
+// procedure's pass is abandoned); without a handler it is only marked as seen.
 void checkPendingError();
 int32_t errorNumber();
 int32_t takeError();
 void resumeAfterError();
 
-// Thrown by checkPendingError to leave the statement sequence for the handler place; caught
-// only by runWithErrorHandler.
+// Thrown by checkPendingError to leave the pass for the handler; caught only by
+// runWithErrorHandler.
 struct JumpToErrorHandler {};
-
-// One statement of a procedure that arms a handler: runs it, turns an allocation failure into
-// error 7 (the statement's result is then the empty fallback), then checks for a pending error.
-template <typename Statement>
-void step(Statement&& statement) {
-  try {
-    statement();
-  } catch (const std::bad_alloc&) {
-    raiseError(7);
-  }
-  checkPendingError();
-}
 
 // Runs a procedure that loops back to its own top, in an activation of its own. `pass` runs
 // once from the top and returns true to go round again or false to return from the procedure.
-// When a statement leaves for the handler, the armed handler runs; when it returns the
-// procedure resumes at its top. An error caught while the handler runs enters it again from
-// its start.
+// When a pass leaves for the handler the armed handler runs; when it returns the procedure
+// resumes at its top. An error while the handler runs enters it again from its start. Memory
+// running out before the handler is first armed abandons the procedure, its error dropped.
 void runWithErrorHandler(bool (*pass)());
 
 // Runs a procedure that arms no handler: its errors stay in its own activation and are gone
-// when it returns. An allocation failure abandons the procedure (error 7, never acted on).
+// when it returns. Memory running out abandons the procedure (error 7, never acted on).
 template <typename Procedure>
 void runWithoutHandler(Procedure&& procedure) {
   ProcedureActivation activation;

@@ -1,5 +1,7 @@
 #include "console/string_list.h"
 
+#include <new>
+
 #include "console/errors.h"
 
 namespace {
@@ -14,7 +16,12 @@ void dimensionList(StringList& list, int32_t lastIndex) {
     list.clear();
     return;
   }
-  list.assign(static_cast<size_t>(lastIndex) + 1, std::string());
+  try {
+    list.assign(static_cast<size_t>(lastIndex) + 1, std::string());
+  } catch (const std::bad_alloc&) {
+    raiseError(7);
+    StringList().swap(list);  // not dimensioned
+  }
 }
 
 std::string& listElement(StringList& list, int32_t index) {

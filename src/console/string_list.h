@@ -10,7 +10,8 @@
 using StringList = std::vector<std::string>;
 
 // Gives the list the elements 0 to `lastIndex`, all empty, whatever it held before. A last
-// index below 0 raises 9 and leaves the list without elements.
+// index below 0 raises 9 and leaves the list without elements; so does a list the memory can't
+// be had for, raising 7.
 void dimensionList(StringList& list, int32_t lastIndex);
 
 // The element at `index`. An index outside the list raises 9 and gives a scratch element

@@ -1,11 +1,18 @@
 #include "editor/field_editor.h"
 
-#include "app/program_state.h"
 #include "console/errors.h"
 #include "console/keyboard.h"
 #include "console/screen.h"
 #include "editor/entry_number.h"
 #include "editor/field_edit_keys.h"
+
+int32_t fieldForeground = 0;
+int32_t fieldBackground = 0;
+
+void setFieldColors(int32_t foreground, int32_t background) {
+  fieldForeground = foreground;
+  fieldBackground = background;
+}
 
 namespace {
 

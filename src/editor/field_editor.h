@@ -14,5 +14,11 @@
 int32_t editField(std::string& text, int32_t row, int32_t column, int32_t width,
                   StringList& history, int32_t& historyIndex);
 
+// The colours of the fields, stored as given: setColor applies its own range rule when a field
+// is drawn. The main menu's start-up sets them once; only editField reads them.
+extern int32_t fieldForeground;
+extern int32_t fieldBackground;
+void setFieldColors(int32_t foreground, int32_t background);
+
 // The text without its leading and trailing spaces (code 32 only).
 std::string trimSpaces(const std::string& text);

@@ -60,7 +60,7 @@ std::vector<ExpectedLine> menu2Lines() {
   return lines;
 }
 
-void expectTable(const std::vector<BackupJob>& jobs, const std::vector<ExpectedLine>& expected) {
+void expectTable(std::span<const BackupJob> jobs, const std::vector<ExpectedLine>& expected) {
   ASSERT_EQ(jobs.size(), expected.size());
   for (size_t i = 0; i < jobs.size(); ++i) {
     EXPECT_EQ(jobs[i].key, expected[i].key) << "the keys are tested in this order";

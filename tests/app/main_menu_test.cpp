@@ -6,6 +6,7 @@
 #include "app/menu_key.h"
 #include "app/program_state.h"
 #include "console/grid/cell_grid.h"
+#include "editor/field_editor.h"
 
 namespace {
 

@@ -63,32 +63,22 @@ TEST(ErrorState, AnErrorNeverReachesTheCaller) {
   EXPECT_EQ(errorNumber(), 5);
 }
 
-TEST(ErrorState, AllocationFailureInAStatementRaises7) {
-  ProcedureActivation activation;
-  step([] { throw std::bad_alloc(); });
-  EXPECT_EQ(errorNumber(), 7);
-  runWithoutHandler([] { throw std::bad_alloc(); });  // abandoned quietly
-  EXPECT_EQ(errorNumber(), 7);
-}
-
-// A procedure whose pass raises in the middle of a statement sequence.
+// A procedure whose pass raises in the middle of its statements.
 bool raisingPass() {
   ++passes;
-  step([] {
-    armErrorHandler([] {
-      ++handlerRuns;
-      trace.push_back("handler " + std::to_string(takeError()));
-      resumeAfterError();
-    });
+  armErrorHandler([] {
+    ++handlerRuns;
+    trace.push_back("handler " + std::to_string(takeError()));
+    resumeAfterError();
   });
-  step([] { trace.push_back("first"); });
+  trace.push_back("first");
+  checkPendingError();
   if (passes == 1) {
-    step([] {
-      raiseError(7);
-      trace.push_back("rest of the statement");
-      raiseError(53);
-    });
-    step([] { trace.push_back("never"); });
+    raiseError(7);
+    trace.push_back("rest of the statement");
+    raiseError(53);
+    checkPendingError();
+    trace.push_back("never");
   }
   return passes < 2;
 }
@@ -104,19 +94,61 @@ TEST(ErrorHandler, StatementRunsToItsEndThenTheHandlerSeesTheLastNumber) {
   EXPECT_EQ(passes, 2);
 }
 
+// Memory running out anywhere in a pass: 7 in the pass's own activation, then its handler.
+bool passRunningOutOfMemory() {
+  ++passes;
+  armErrorHandler([] {
+    ++handlerRuns;
+    trace.push_back("handler " + std::to_string(takeError()));
+    resumeAfterError();
+  });
+  if (passes == 1) {
+    trace.push_back("before");
+    throw std::bad_alloc();
+  }
+  return false;
+}
+
+TEST(ErrorHandler, MemoryRunningOutInAPassRaises7IntoThatProcedure) {
+  trace.clear();
+  passes = 0;
+  handlerRuns = 0;
+  ProcedureActivation caller;
+  runWithErrorHandler(passRunningOutOfMemory);
+  const std::vector<std::string> expected = {"before", "handler 7"};
+  EXPECT_EQ(trace, expected);
+  EXPECT_EQ(passes, 2);
+  EXPECT_EQ(errorNumber(), 0) << "the caller never sees it";
+}
+
+TEST(ErrorHandler, MemoryRunningOutBeforeAHandlerIsArmedAbandonsTheProcedure) {
+  passes = 0;
+  auto pass = []() -> bool {
+    ++passes;
+    throw std::bad_alloc();
+  };
+  ProcedureActivation caller;
+  EXPECT_NO_THROW(runWithErrorHandler(pass));
+  EXPECT_EQ(passes, 1);
+  EXPECT_EQ(errorNumber(), 0);
+  EXPECT_NO_THROW(runWithoutHandler([] { throw std::bad_alloc(); }));
+  EXPECT_EQ(errorNumber(), 0);
+}
+
 bool passRaisingOnce() {
   ++passes;
-  step([] {
-    armErrorHandler([] {
-      ++handlerRuns;
-      step([] { trace.push_back("page " + std::to_string(errorNumber())); });
-      // An error while the page is drawn enters the page again with the new number.
-      if (handlerRuns == 1) step([] { raiseError(7); });
-      step([] { takeError(); });
-      resumeAfterError();
-    });
+  armErrorHandler([] {
+    ++handlerRuns;
+    trace.push_back("page " + std::to_string(errorNumber()));
+    // Memory running out while the page is drawn enters the page again with 7.
+    if (handlerRuns == 1) throw std::bad_alloc();
+    takeError();
+    resumeAfterError();
   });
-  if (passes == 1) step([] { raiseError(71); });
+  if (passes == 1) {
+    raiseError(71);
+    checkPendingError();
+  }
   return false;
 }
 
@@ -133,8 +165,9 @@ TEST(ErrorHandler, AnErrorInsideTheHandlerReentersItFromItsStart) {
 
 TEST(ErrorHandler, EndingTheProgramUnwindsEveryProcedure) {
   auto pass = []() -> bool {
-    step([] { armErrorHandler([] { endProgram(); }); });
-    step([] { raiseError(5); });
+    armErrorHandler([] { endProgram(); });
+    raiseError(5);
+    checkPendingError();
     return true;
   };
   EXPECT_THROW(runWithErrorHandler(pass), EndOfMainProcedure);

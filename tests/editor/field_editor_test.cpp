@@ -329,9 +329,9 @@ INSTANTIATE_TEST_SUITE_P(
                       RecallCase{"\\Data", -1}, RecallCase{"\\10", -1}, RecallCase{"\\9.5", -1},
                       RecallCase{"\\0.2", -1}, RecallCase{"\\0.49", -1}, RecallCase{"\\1e9", -1},
                       RecallCase{"x\\2", -1}),
-    [](const ::testing::TestParamInfo<RecallCase>& info) {
-      std::string name = "case" + std::to_string(info.index) + "_";
-      for (const char* p = info.param.typed; *p; ++p) {
+    [](const ::testing::TestParamInfo<RecallCase>& testCase) {
+      std::string name = "case" + std::to_string(testCase.index) + "_";
+      for (const char* p = testCase.param.typed; *p; ++p) {
         const char c = *p;
         name += (std::isalnum(static_cast<unsigned char>(c)) != 0) ? c : '_';
       }
