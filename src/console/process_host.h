@@ -3,11 +3,12 @@
 #include <string>
 
 // What running a command and reading the environment need of the operating system; one
-// implementation per host, chosen at link time. Each operation is one Windows call, named
-// beside it; other hosts provide the same meaning. Only console/process.cpp calls these.
+// implementation per host, chosen at link time. Only console/process.cpp calls these. The text
+// that crosses here is the program's own, code page 437: each host converts it to what its
+// system takes and back.
 
-// A handle of a created child, its process or its first thread; 0 is none. On Windows it holds
-// the HANDLE itself.
+// A handle of a created child, its process or its first thread; 0 is none. The host decides
+// what it holds.
 using HostHandle = uintptr_t;
 
 struct CreatedProcess {
@@ -17,37 +18,35 @@ struct CreatedProcess {
   uint32_t threadId = 0;
 };
 
-// CreateProcessA with: no application name, so the program is the first token of the command
-// line; `commandText` as the command line, whole and unchanged (the host makes the writable,
-// NUL-terminated copy the call needs); one security-attributes record (length 12, no
-// descriptor, inherit = `inheritHandles`) for the process and for the thread, and
-// `inheritHandles` as the handle-inheritance flag; NORMAL_PRIORITY_CLASS alone, so the child
-// shares the console and is not suspended; no environment and no current folder, so it
-// inherits both; a start-up record of size 68 with STARTF_USESHOWWINDOW alone and
-// `showWindow` as its show-window field, every other field zero.
-// Returns the call's own result. A failed call leaves its reason, a Windows system error code,
-// in the thread's last-error code (hostLastError); on success `created` holds the handles and
-// identifiers, on failure it is left zero. A text the system cannot take fails the same way.
+// Creates the child that runs `commandText`, whole and unchanged: its first token names the
+// program, the text is the child's command line. The child shares the program's console,
+// environment and current folder and runs at once. `showWindow` is the show state of its window
+// where the host has windows; `inheritHandles` whether it inherits the program's inheritable
+// handles. Returns whether the child was created. A failure leaves its reason, a Windows system
+// error code on every host, in the thread's last-error code (hostLastError); on success
+// `created` holds the handles and identifiers, on failure it is left zero. A text the system
+// cannot take fails the same way.
 bool hostCreateProcess(const std::string& commandText, uint16_t showWindow, bool inheritHandles,
                        CreatedProcess& created);
 
-// WaitForSingleObject with INFINITE: returns when the child has ended.
+// Returns when the child has ended, however long that takes.
 void hostWaitForProcess(HostHandle process);
 
-// GetExitCodeProcess.
+// The child's exit code.
 uint32_t hostProcessExitCode(HostHandle process);
 
-// CloseHandle.
+// Gives up a handle of a child.
 void hostCloseHandle(HostHandle handle);
 
-// GetEnvironmentVariableA: the whole value however long it is (ask its length, then fetch);
-// false when the variable is not set. A variable set to the empty string gives true and "".
-// May throw std::bad_alloc when the value cannot be held.
+// The whole value of an environment variable, however long it is; false when the variable is
+// not set. A variable set to the empty string gives true and "". May throw std::bad_alloc when
+// the value cannot be held.
 bool hostReadVariable(const std::string& name, std::string& value);
 
-// SetErrorMode: sets the process's error mode and returns the previous one.
+// The process's error mode (whether the system may stop to ask about a missing medium): sets
+// it and returns the previous one.
 uint32_t hostSetErrorMode(uint32_t mode);
 
-// SetLastError and GetLastError: the calling thread's last-error code.
+// The calling thread's last-error code.
 void hostSetLastError(uint32_t code);
 uint32_t hostLastError();

@@ -1,5 +1,7 @@
 #include "console/win32/input_record.h"
 
+#include "console/cp437.h"
+
 namespace {
 
 KeyEventKind kindOf(WORD eventType) {
@@ -20,16 +22,20 @@ KeyEventKind kindOf(WORD eventType) {
 
 }  // namespace
 
-KeyEvent keyEventFromRecord(const INPUT_RECORD& record) {
-  KeyEvent event;
+bool keyEventFromRecord(const INPUT_RECORD& record, KeyEvent& event) {
+  event = KeyEvent{};
   event.kind = kindOf(record.EventType);
-  if (event.kind != KeyEventKind::key) return event;
+  if (event.kind != KeyEventKind::key) return true;
   const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
   event.down = key.bKeyDown != FALSE;
   event.repeatCount = key.wRepeatCount;
   event.scanCode = static_cast<uint8_t>(key.wVirtualScanCode & 0xFF);
-  // CHAR is signed: the code page's upper half would otherwise come out negative.
-  event.character = static_cast<uint8_t>(key.uChar.AsciiChar);
   event.controlState = static_cast<uint16_t>(key.dwControlKeyState & 0xFFFF);
-  return event;
+  const int character = unicodeTextToCp437(key.uChar.UnicodeChar);
+  if (character >= 0) {
+    event.character = static_cast<uint8_t>(character);
+    return true;
+  }
+  const bool alt = event.controlState & (controlStateFlag::leftAlt | controlStateFlag::rightAlt);
+  return alt;
 }

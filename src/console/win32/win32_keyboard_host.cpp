@@ -1,4 +1,7 @@
-// The keyboard operations on the Windows console's input queue, one record at a time.
+// The keyboard operations on the Windows console's input queue, one record at a time. The
+// records are read with the Unicode calls: with the others the character would come in the
+// console's input code page (850, 1252, ...), which gives other bytes than code page 437 for
+// every letter outside ASCII.
 
 #include <windows.h>
 
@@ -7,17 +10,22 @@
 #include "console/win32/input_record.h"
 
 bool hostPeekEvent(KeyEvent& event) {
-  INPUT_RECORD record{};
-  DWORD count = 0;
-  if (!PeekConsoleInputA(consoleHandles.keyboard, &record, 1, &count) || count == 0) return false;
-  event = keyEventFromRecord(record);
-  return true;
+  for (;;) {
+    INPUT_RECORD record{};
+    DWORD count = 0;
+    if (!PeekConsoleInputW(consoleHandles.keyboard, &record, 1, &count) || count == 0) {
+      return false;
+    }
+    if (keyEventFromRecord(record, event)) return true;
+    // A character the screen's code page lacks: no key, and it must not block the queue.
+    hostRemoveEvent();
+  }
 }
 
 void hostRemoveEvent() {
   INPUT_RECORD record{};
   DWORD count = 0;
-  ReadConsoleInputA(consoleHandles.keyboard, &record, 1, &count);
+  ReadConsoleInputW(consoleHandles.keyboard, &record, 1, &count);
 }
 
 void hostFlushEvents() {

@@ -13,6 +13,7 @@
 #include <iterator>
 #include <string>
 
+#include "console/cp437.h"
 #include "console/errors.h"
 #include "console/process.h"
 
@@ -35,14 +36,30 @@ std::string readFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-// The child's part: --child REPORT EXITCODE [anything]: writes its process id and command line.
+std::string utf8Of(const wchar_t* text) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(n > 0 ? n : 1), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
+  out.pop_back();
+  return out;
+}
+
+// The child's part: --child REPORT EXITCODE [anything]: writes its process id and its command
+// line, as the system holds it (UTF-16), in UTF-8.
 int runAsChild(int argc, char** argv) {
   if (argc < 4) return 100;
   std::FILE* report = std::fopen(argv[2], "wb");
   if (report == nullptr) return 101;
-  std::fprintf(report, "%lu\n%s", GetCurrentProcessId(), GetCommandLineA());
+  std::fprintf(report, "%lu\n%s", GetCurrentProcessId(), utf8Of(GetCommandLineW()).c_str());
   std::fclose(report);
   return std::atoi(argv[3]);
+}
+
+std::string childCommandLine(const std::string& report) {
+  const std::string written = readFile(report);
+  const size_t lineEnd = written.find('\n');
+  return lineEnd == std::string::npos ? "<no report: " + written + ">"
+                                      : written.substr(lineEnd + 1);
 }
 
 class Win32Process : public ::testing::Test {
@@ -69,10 +86,35 @@ TEST_F(Win32Process, TheWholeCommandTextReachesTheChild) {
   const std::string tail = "J:\\" + std::string(600, 'y') + " /S /D /I /Y";
   const std::string text = "\"" + thisProgram() + "\" --child \"" + report + "\" 0 " + tail;
   EXPECT_EQ(runShellCommand(text, 1, true, false), 0);
-  const std::string written = readFile(report);
-  const size_t lineEnd = written.find('\n');
-  ASSERT_NE(lineEnd, std::string::npos) << written;
-  EXPECT_EQ(written.substr(lineEnd + 1), text);
+  EXPECT_EQ(childCommandLine(report), text);
+}
+
+TEST_F(Win32Process, LettersBeyondAsciiReachTheChildAsTheyWereTyped) {
+  // Code page 437, as the field editor holds a typed "C:\Bücher" and "äé".
+  const std::string report = reportFile("hk-child-letters");
+  const std::string text = "\"" + thisProgram() + "\" --child \"" + report +
+                           "\" 0 C:\\B\x81"
+                           "cher \x84\x82\xE1";
+  EXPECT_EQ(runShellCommand(text, 1, true, false), 0);
+  EXPECT_EQ(childCommandLine(report),
+            "\"" + thisProgram() + "\" --child \"" + report + "\" 0 C:\\Bücher äéß");
+
+  // A program in a folder whose name has such letters is found.
+  wchar_t temp[MAX_PATH];
+  const DWORD n = GetTempPathW(MAX_PATH, temp);
+  const std::wstring folder = std::wstring(temp, n) + L"hk-\u00e4\u00e9\u00fc";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  const std::wstring copy = folder + L"\\child.exe";
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  ASSERT_TRUE(CopyFileW(self, copy.c_str(), FALSE));
+  const std::string copyText = utf16TextToCp437(std::u16string(copy.begin(), copy.end()), '?');
+  ASSERT_NE(copyText.find("hk-\x84\x82\x81"), std::string::npos) << copyText;
+  EXPECT_EQ(runShellCommand("\"" + copyText + "\" --child \"" + report + "\" 6", 1, true, false),
+            6);
+  EXPECT_EQ(errorNumber(), 0);
+  DeleteFileW(copy.c_str());
+  RemoveDirectoryW(folder.c_str());
 }
 
 TEST_F(Win32Process, WithoutWaitingTheResultIsTheChildsProcessId) {
@@ -114,6 +156,14 @@ TEST(Win32Environment, ValuesComeBackWholeAndUnsetReadsAsEmpty) {
 
   ASSERT_TRUE(SetEnvironmentVariableA(name.c_str(), "x"));
   EXPECT_EQ(getEnv(name), "x");
+
+  // Read in code page 437, the program's text; what that code page lacks becomes '?'.
+  ASSERT_TRUE(SetEnvironmentVariableW(L"HARROWKEEPS_TEST_VALUE", L"C:\\B\u00fccher \u20ac\u00e9"));
+  EXPECT_EQ(getEnv(name),
+            "C:\\B\x81"
+            "cher ?\x82");
+  ASSERT_TRUE(SetEnvironmentVariableW(L"HARROWKEEPS_\u00c4", L"\u00e4"));
+  EXPECT_EQ(getEnv("HARROWKEEPS_\x8e"), "\x84");
 
   ASSERT_TRUE(SetEnvironmentVariableA(name.c_str(), ""));
   EXPECT_EQ(getEnv(name), "");
