@@ -1,5 +1,7 @@
 #include "console/program.h"
 
+#include <new>
+
 #include "console/errors.h"
 #include "console/program_host.h"
 #include "console/screen.h"
@@ -37,7 +39,13 @@ int runProgram() {
   hostReadVersion();
   const StartupInformation startup = hostReadStartupInformation();
   const int32_t showState = startup.useShowWindow ? startup.showWindow : 10;
-  const std::string tail = commandTail(hostCommandLine());
+  // The outermost activation has no handler: memory running out here is dropped, the tail empty.
+  std::string tail;
+  try {
+    tail = commandTail(hostCommandLine());
+  } catch (const std::bad_alloc&) {
+    raiseError(7);
+  }
   void* const instance = hostModuleHandle();
   if (!hostReserveThreadStorage()) {
     hostUninitializeComponents();
@@ -50,6 +58,10 @@ int runProgram() {
     mainProcedure(instance, 0, tail, showState);
   } catch (const EndOfMainProcedure&) {
     // An error screen ended the program; it takes the same way out as a normal return.
+  } catch (const std::bad_alloc&) {
+    // The main menu's passes take their own; what is left belongs to the outermost activation,
+    // which has no handler.
+    raiseError(7);
   }
   return endOfProgram(0);
 }
