@@ -9,7 +9,8 @@ bool hostPeekEvent(KeyEvent& event);
 void hostRemoveEvent();
 // Discards the whole queue.
 void hostFlushEvents();
-// The 1 ms pause of `waitKey`.
+// The 1 ms pause of `waitKey` before each look. A host may first wait, without using the
+// processor, until the queue may have an event to look at.
 void hostPause();
 // Blocks until the queue may have an event to look at.
 void hostWaitForInput();

@@ -14,9 +14,9 @@ const Cell& cellAt(const CellGrid& grid, int32_t row, int32_t column) {
                     static_cast<size_t>(column)];
 }
 
-void resizeGrid(CellGrid& grid, int32_t width, int32_t height) {
-  width = std::max(width, 1);
-  height = std::max(height, 1);
+namespace {
+
+void resizeBuffer(CellGrid& grid, int32_t width, int32_t height) {
   if (width == grid.width && height == grid.height) return;
   std::vector<Cell> cells(static_cast<size_t>(width) * static_cast<size_t>(height),
                           Cell{' ', grid.defaultAttribute});
@@ -31,4 +31,39 @@ void resizeGrid(CellGrid& grid, int32_t width, int32_t height) {
   grid.height = height;
   grid.cursorRow = std::min(grid.cursorRow, height - 1);
   grid.cursorColumn = std::min(grid.cursorColumn, width - 1);
+  grid.changed = true;
+}
+
+}  // namespace
+
+void resizeGrid(CellGrid& grid, int32_t width, int32_t height) {
+  resizeBuffer(grid, std::max(width, 1), std::max(height, 1));
+  grid.windowWidth = grid.width;
+  grid.windowHeight = grid.height;
+  grid.windowLeft = 0;
+  grid.windowTop = 0;
+}
+
+void fitWindow(CellGrid& grid, int32_t width, int32_t height) {
+  width = std::max(width, 1);
+  height = std::max(height, 1);
+  resizeBuffer(grid, std::max({grid.width, width, minimumBufferWidth}),
+               std::max({grid.height, height, minimumBufferHeight}));
+  if (width != grid.windowWidth || height != grid.windowHeight) grid.changed = true;
+  grid.windowWidth = width;
+  grid.windowHeight = height;
+  followCursor(grid);
+}
+
+void followCursor(CellGrid& grid) {
+  const int32_t left =
+      std::clamp(grid.windowLeft, grid.cursorColumn - grid.windowWidth + 1, grid.cursorColumn);
+  const int32_t top =
+      std::clamp(grid.windowTop, grid.cursorRow - grid.windowHeight + 1, grid.cursorRow);
+  const int32_t inLeft = std::clamp(left, 0, grid.width - grid.windowWidth);
+  const int32_t inTop = std::clamp(top, 0, grid.height - grid.windowHeight);
+  if (inLeft == grid.windowLeft && inTop == grid.windowTop) return;
+  grid.windowLeft = inLeft;
+  grid.windowTop = inTop;
+  grid.changed = true;
 }

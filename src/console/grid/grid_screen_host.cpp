@@ -19,6 +19,7 @@ void forRunOfCells(CellGrid& g, ConsolePosition p, int32_t count, Apply apply) {
   const size_t start =
       static_cast<size_t>(p.row) * static_cast<size_t>(g.width) + static_cast<size_t>(p.column);
   const size_t end = std::min(g.cells.size(), start + static_cast<size_t>(count));
+  g.changed = true;
   for (size_t i = start; i < end; ++i) apply(g.cells[i]);
 }
 
@@ -30,7 +31,8 @@ bool hostBufferSize(ConsoleSize& size) {
 }
 
 bool hostWindowSize(ConsoleSize& size) {
-  return hostBufferSize(size);
+  size = {screenGrid.windowWidth, screenGrid.windowHeight};
+  return true;
 }
 
 bool hostCursorPosition(ConsolePosition& position) {
@@ -42,11 +44,13 @@ void hostSetCursorPosition(ConsolePosition position) {
   if (!inside(screenGrid, position)) return;
   screenGrid.cursorRow = position.row;
   screenGrid.cursorColumn = position.column;
+  screenGrid.changed = true;
 }
 
 void hostWriteRow(ConsolePosition position, const Cell* cells, int32_t count) {
   if (!inside(screenGrid, position)) return;
   const int32_t fits = std::min(count, screenGrid.width - position.column);
+  screenGrid.changed = true;
   for (int32_t i = 0; i < fits; ++i)
     cellAt(screenGrid, position.row, position.column + i) = cells[i];
 }
@@ -59,6 +63,7 @@ void hostScrollRows(int32_t top, int32_t bottom, int32_t destination, Cell fill)
     return;
   }
   const int32_t rows = bottom - top + 1;
+  g.changed = true;
   std::vector<Cell> moved(g.cells.begin() + static_cast<std::ptrdiff_t>(top) * g.width,
                           g.cells.begin() + static_cast<std::ptrdiff_t>(bottom + 1) * g.width);
   // The source rows are cleared first, then the moved block lands where it fits.
@@ -100,4 +105,5 @@ bool hostCursorInfo(int32_t& size, bool& visible) {
 void hostSetCursorInfo(int32_t size, bool visible) {
   if (size >= 1 && size <= 100) screenGrid.cursorSize = size;
   screenGrid.cursorVisible = visible;
+  screenGrid.changed = true;
 }

@@ -8,7 +8,7 @@
 #include "console/posix/terminal.h"
 
 bool hostPeekEvent(KeyEvent& event) {
-  followTerminalSize();
+  followTerminalChanges();
   if (terminal.events.empty()) readKeyboard();
   if (terminal.events.empty()) return false;
   event = terminal.events.front();
@@ -26,7 +26,13 @@ void hostFlushEvents() {
 }
 
 void hostPause() {
+  // A look that found nothing is followed by a wait that takes no processor time until there
+  // may be something to find; the screen is drawn before, and again after a resize or resume.
   presentScreen();
+  while (!keyboardHasInput()) {
+    waitForTerminal(-1);
+    presentScreen();
+  }
   const timespec millisecond{0, 1000000};
   nanosleep(&millisecond, nullptr);
 }

@@ -2,6 +2,10 @@
 // its output, so that what it writes can go through the console's ordinary output rules into
 // the same cell grid the screen is drawn from: the program's picture of the screen stays true
 // and the next screen operation carries on below the output. Its input is the program's own.
+//
+// As a shell runs a job, the child runs in a process group of its own that has the terminal
+// for its run: the interrupt key stops the command and leaves the program. A signal that ends
+// the program ends the command first.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -12,7 +16,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +28,7 @@
 #include "console/grid/processed_output.h"
 #include "console/posix/command_text.h"
 #include "console/posix/terminal.h"
+#include "console/posix/terminal_signals.h"
 #include "console/process_host.h"
 #include "console/screen_host.h"
 
@@ -177,21 +184,64 @@ int openPseudoTerminal(int& master, int& slave) {
   return 0;
 }
 
-int spawnOnTerminal(const std::string& path, const CommandText& command, int slave, pid_t& pid) {
+// How long a command that was asked to end by a signal has before it is killed.
+constexpr int64_t endGraceMs = 3000;
+
+// The signals the program itself answers or holds back; a command starts with none of that.
+constexpr int signalsReset[] = {SIGINT,  SIGQUIT, SIGTERM, SIGHUP,   SIGTSTP,
+                                SIGTTIN, SIGTTOU, SIGCONT, SIGWINCH, SIGPIPE};
+
+// The child in a process group of its own (same session, so the terminal stays its
+// controlling terminal), made the terminal's foreground group before it runs when `handOver`.
+int spawnOnTerminal(const std::string& path, const CommandText& command, int slave, bool handOver,
+                    pid_t& pid) {
   posix_spawn_file_actions_t actions;
   if (int error = posix_spawn_file_actions_init(&actions)) return error;
+  posix_spawnattr_t attributes;
+  if (int error = posix_spawnattr_init(&attributes)) {
+    posix_spawn_file_actions_destroy(&actions);
+    return error;
+  }
   posix_spawn_file_actions_adddup2(&actions, slave, STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(&actions, slave, STDERR_FILENO);
+  if (handOver) posix_spawn_file_actions_addtcsetpgrp_np(&actions, terminal.keyboardFd);
+  sigset_t none;
+  sigemptyset(&none);
+  sigset_t reset;
+  sigemptyset(&reset);
+  for (int signal : signalsReset) sigaddset(&reset, signal);
+  posix_spawnattr_setflags(&attributes,
+                           POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &reset);
   std::vector<char*> argv;
   std::string program = command.program;
   std::string argument = command.argument;
   argv.push_back(program.data());
   if (!argument.empty()) argv.push_back(argument.data());
   argv.push_back(nullptr);
-  const int error = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+  const int error = posix_spawn(&pid, path.c_str(), &actions, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   return error;
 }
+
+// Holds the end and stop signals back while a command starts, so that none of them finds it
+// started but not yet known as the command to pass them on to.
+struct HeldSignals {
+  sigset_t previous{};
+  HeldSignals() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int signal : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGCONT})
+      sigaddset(&held, signal);
+    sigprocmask(SIG_BLOCK, &held, &previous);
+  }
+  ~HeldSignals() { sigprocmask(SIG_SETMASK, &previous, nullptr); }
+  HeldSignals(const HeldSignals&) = delete;
+  HeldSignals& operator=(const HeldSignals&) = delete;
+};
 
 int openProcessFd(pid_t pid) {
 #ifdef SYS_pidfd_open
@@ -215,6 +265,7 @@ bool takeOutput(Child& child) {
     if (n > 0) {
       writeProcessedOutput(screenGrid, child.output,
                            std::string_view(buffer, static_cast<size_t>(n)));
+      screenGrid.changed = true;
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -227,6 +278,30 @@ bool takeOutput(Child& child) {
 void showOutput(Child& child) {
   for (; child.output.bells > 0; --child.output.bells) hostBeep();
   presentScreen();
+}
+
+// The program was asked to end by `signal` while the command ran; the handler has passed the
+// signal on to the command's group. Whatever of the group is left after the grace time is
+// killed, and the program ends by the same signal.
+[[noreturn]] void endCommandThenProgram(Child& child, int signal) {
+  const int64_t deadline = monotonicMs() + endGraceMs;
+  while (monotonicMs() < deadline) {
+    if (child.master >= 0 && !takeOutput(child)) closeFd(child.master);
+    reapIfEnded(child);
+    if (child.ended && kill(-child.pid, 0) != 0) break;
+    const timespec pause{0, 20 * 1000000};
+    nanosleep(&pause, nullptr);
+  }
+  kill(-child.pid, SIGKILL);
+  while (!child.ended) {
+    int status = 0;
+    const pid_t got = waitpid(child.pid, &status, 0);
+    if (got == child.pid) noteExit(child, status);
+    if (got < 0 && errno != EINTR) child.ended = true;
+  }
+  takeBackTerminal();
+  presentScreen();
+  endBySignal(signal);
 }
 
 }  // namespace
@@ -249,13 +324,18 @@ bool hostCreateProcess(const std::string& commandText, uint16_t, bool, CreatedPr
     return false;
   }
   pid_t pid = -1;
-  const int error = spawnOnTerminal(path, command, slave, pid);
+  HeldSignals held;
+  const bool handOver = lendTerminal();
+  const int error = spawnOnTerminal(path, command, slave, handOver, pid);
   close(slave);
   if (error != 0) {
     close(master);
+    // The child may have taken the terminal before its program failed to start.
+    takeBackTerminal();
     lastErrorCode = startFailure(error, path);
     return false;
   }
+  setCommandGroup(pid, handOver);
   Child child;
   child.process = ++lastHandle;
   child.thread = ++lastHandle;
@@ -274,13 +354,19 @@ void hostWaitForProcess(HostHandle process) {
   Child* child = childOf(process);
   if (child == nullptr) return;
   while (!child->ended) {
+    if (const int signal = endSignalNoted()) endCommandThenProgram(*child, signal);
     pollfd fds[3];
     nfds_t count = 0;
     if (child->master >= 0) fds[count++] = {child->master, POLLIN, 0};
     if (child->pidfd >= 0) fds[count++] = {child->pidfd, POLLIN, 0};
     if (terminal.wakePipe[0] >= 0) fds[count++] = {terminal.wakePipe[0], POLLIN, 0};
-    // Without a process descriptor the end of the child is looked for now and then.
-    poll(fds, count, child->pidfd >= 0 ? -1 : 20);
+    // Without a process descriptor the end of the child is looked for now and then. While the
+    // command has the terminal its resizes signal the command alone, so the size is looked at
+    // now and then as well.
+    int timeoutMs = child->pidfd >= 0 ? -1 : 20;
+    if (terminal.lent && timeoutMs < 0) timeoutMs = 250;
+    poll(fds, count, timeoutMs);
+    if (terminal.lent) lookAtTerminalSize();
     if (child->master >= 0 && !takeOutput(*child)) closeFd(child->master);
     if (reapIfEnded(*child) && child->master >= 0) {
       // What it wrote before it ended is still on the way.
@@ -294,7 +380,8 @@ void hostWaitForProcess(HostHandle process) {
     }
   }
   // A child may leave the terminal in a mode of its own.
-  reapplyRawMode();
+  takeBackTerminal();
+  if (const int signal = endSignalNoted()) endBySignal(signal);
 }
 
 uint32_t hostProcessExitCode(HostHandle process) {
@@ -308,6 +395,9 @@ void hostCloseHandle(HostHandle handle) {
   for (Child& c : children) {
     if (c.thread == handle) c.thread = 0;
     if (c.process == handle) {
+      // A command nobody waits for runs on in the background, without the terminal, and the
+      // program's end signals are its own again.
+      if (!c.ended) takeBackTerminal();
       c.process = 0;
       closeFd(c.master);
       closeFd(c.pidfd);

@@ -13,43 +13,14 @@
 #include <ctime>
 
 #include "console/grid/cell_grid.h"
+#include "console/posix/terminal_signals.h"
 
 Terminal terminal;
 
 namespace {
 
-volatile sig_atomic_t resized = 0;
-
-// What every end puts back: the cursor shown in the terminal's own shape, the colours of new
-// text reset, the input mode as it was. Async-signal-safe: called from signal handlers.
-void restoreTerminalState() {
-  if (terminal.screenFd >= 0) {
-    static const char reset[] = "\x1b[0m\x1b[0 q\x1b[?25h";
-    ssize_t ignored = write(terminal.screenFd, reset, sizeof reset - 1);
-    (void)ignored;
-  }
-  if (terminal.modeSaved && terminal.keyboardFd >= 0) {
-    tcsetattr(terminal.keyboardFd, TCSANOW, &terminal.savedMode);
-  }
-}
-
 void restoreAtExit() {
   restoreTerminalState();
-}
-
-void endOnSignal(int signal) {
-  restoreTerminalState();
-  std::signal(signal, SIG_DFL);
-  raise(signal);
-}
-
-void noteResize(int) {
-  const int saved = errno;
-  resized = 1;
-  const char byte = 1;
-  ssize_t ignored = write(terminal.wakePipe[1], &byte, 1);
-  (void)ignored;
-  errno = saved;
 }
 
 void failWithoutTerminal(const char* what) {
@@ -74,46 +45,89 @@ void writeAll(int fd, const std::string& bytes) {
   }
 }
 
-void setRawMode() {
-  if (tcgetattr(terminal.keyboardFd, &terminal.savedMode) != 0) return;
-  terminal.modeSaved = true;
-  reapplyRawMode();
+// Every key reaches the program as it is typed: no line editing, no echo, Ctrl+C, Ctrl+Z and
+// Ctrl+S are ordinary keys, Enter arrives as CR. Output processing stays on for the commands
+// the program runs.
+termios rawMode() {
+  termios raw = terminal.savedMode;
+  raw.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
+                                        IXON | IXOFF);
+  // Drawing while a command has the terminal must not stop the program.
+  raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN | TOSTOP);
+  raw.c_cflag |= CS8;
+  raw.c_cc[VMIN] = 0;
+  raw.c_cc[VTIME] = 0;
+  return raw;
 }
 
-void installSignalHandlers() {
-  struct sigaction end {};
-  end.sa_handler = endOnSignal;
-  sigemptyset(&end.sa_mask);
-  for (int s : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) sigaction(s, &end, nullptr);
-  struct sigaction resize {};
-  resize.sa_handler = noteResize;
-  sigemptyset(&resize.sa_mask);
-  resize.sa_flags = SA_RESTART;
-  sigaction(SIGWINCH, &resize, nullptr);
+// A terminal that has hung up sends no key any more: every wait for one would be for ever.
+void endIfHungUp(short revents) {
+  if ((revents & (POLLHUP | POLLERR | POLLNVAL)) == 0) return;
+  restoreTerminalState();
+  std::_Exit(1);
 }
 
 void readTerminalSize() {
   winsize size{};
   if (ioctl(terminal.screenFd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0) {
-    resizeGrid(screenGrid, size.ws_col, size.ws_row);
+    fitWindow(screenGrid, size.ws_col, size.ws_row);
   }
 }
 
 }  // namespace
 
-void reapplyRawMode() {
+void applyRawMode() {
   if (!terminal.modeSaved) return;
-  termios raw = terminal.savedMode;
-  // Every key reaches the program as it is typed: no line editing, no echo, Ctrl+C, Ctrl+Z and
-  // Ctrl+S are ordinary keys, Enter arrives as CR. Output processing stays on for the commands
-  // the program runs.
-  raw.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
-                                        IXON | IXOFF);
-  raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-  raw.c_cflag |= CS8;
-  raw.c_cc[VMIN] = 0;
-  raw.c_cc[VTIME] = 0;
+  const termios raw = rawMode();
   tcsetattr(terminal.keyboardFd, TCSANOW, &raw);
+}
+
+void applyCommandMode() {
+  if (!terminal.modeSaved) return;
+  termios mode = rawMode();
+  // The interrupt key stops the command as a shell's would; quitting and suspending stay
+  // ordinary keys, so nothing but an interrupt reaches the command as a signal.
+  mode.c_lflag |= ISIG;
+  if (mode.c_cc[VINTR] == _POSIX_VDISABLE) mode.c_cc[VINTR] = 3;  // Ctrl+C
+  mode.c_cc[VQUIT] = _POSIX_VDISABLE;
+  mode.c_cc[VSUSP] = _POSIX_VDISABLE;
+  mode.c_cc[VMIN] = 1;
+  tcsetattr(terminal.keyboardFd, TCSANOW, &mode);
+}
+
+void restoreTerminalState() {
+  if (terminal.screenFd >= 0) {
+    static const char reset[] = "\x1b[0m\x1b[0 q\x1b[?25h";
+    ssize_t ignored = write(terminal.screenFd, reset, sizeof reset - 1);
+    (void)ignored;
+  }
+  if (terminal.modeSaved && terminal.keyboardFd >= 0) {
+    tcsetattr(terminal.keyboardFd, TCSANOW, &terminal.savedMode);
+  }
+}
+
+bool lendTerminal() {
+  if (terminal.keyboardFd < 0 || tcgetpgrp(terminal.keyboardFd) != getpgrp()) return false;
+  applyCommandMode();
+  terminal.lent = true;
+  return true;
+}
+
+void takeBackTerminal() {
+  // A process group that is not in the foreground is stopped when it sets the terminal's mode
+  // or its foreground group, unless it holds SIGTTOU back.
+  sigset_t ttou;
+  sigset_t previous;
+  sigemptyset(&ttou);
+  sigaddset(&ttou, SIGTTOU);
+  sigprocmask(SIG_BLOCK, &ttou, &previous);
+  const bool lent = terminal.lent;
+  terminal.lent = false;
+  setCommandGroup(0, false);
+  if (lent) tcsetpgrp(terminal.keyboardFd, getpgrp());
+  if (lent || tcgetpgrp(terminal.keyboardFd) == getpgrp()) applyRawMode();
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
+  if (lent) lookAtTerminalSize();
 }
 
 int64_t monotonicMs() {
@@ -138,27 +152,46 @@ void openTerminal() {
   if (pipe2(terminal.wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
     terminal.wakePipe[0] = terminal.wakePipe[1] = -1;
   }
-  setRawMode();
+  if (tcgetattr(terminal.keyboardFd, &terminal.savedMode) == 0) {
+    terminal.modeSaved = true;
+    applyRawMode();
+  }
   std::atexit(restoreAtExit);
   installSignalHandlers();
   readTerminalSize();
 }
 
-void followTerminalSize() {
-  if (!resized) return;
-  resized = 0;
+void followTerminalChanges() {
+  // The pipe is emptied before the notes are taken: a signal in between leaves both a note and
+  // a byte, so the next wait wakes for it at once, and a byte never stays without its note.
   char drain[64];
-  while (read(terminal.wakePipe[0], drain, sizeof drain) > 0) {
+  while (terminal.wakePipe[0] >= 0 && read(terminal.wakePipe[0], drain, sizeof drain) > 0) {
   }
+  const bool resized = takeResizeNote();
+  const bool resumed = takeRepaintNote();
+  if (!resized && !resumed) return;
   readTerminalSize();
+  // After a resize the terminal's contents are its own guess; after a stop someone else drew.
+  terminal.view.known = false;
+  screenGrid.changed = true;
+}
+
+void lookAtTerminalSize() {
+  winsize size{};
+  if (ioctl(terminal.screenFd, TIOCGWINSZ, &size) != 0) return;
+  if (size.ws_col == screenGrid.windowWidth && size.ws_row == screenGrid.windowHeight) return;
+  fitWindow(screenGrid, size.ws_col, size.ws_row);
   terminal.view.known = false;
 }
 
 void presentScreen() {
-  followTerminalSize();
+  followTerminalChanges();
+  followCursor(screenGrid);
+  if (!screenGrid.changed && terminal.view.known && !terminal.beepPending) return;
   std::string out;
   renderFrame(screenGrid, terminal.view, terminal.beepPending, out);
   terminal.beepPending = false;
+  screenGrid.changed = false;
   if (!out.empty()) writeAll(terminal.screenFd, out);
 }
 
@@ -179,6 +212,17 @@ void readKeyboard() {
   }
 }
 
+bool keyboardHasInput() {
+  if (!terminal.events.empty()) return true;
+  const int64_t deadline = decoderDeadline(terminal.decoder);
+  if (deadline >= 0 && deadline <= monotonicMs()) return true;
+  if (terminal.keyboardFd < 0) return false;
+  pollfd keyboard{terminal.keyboardFd, POLLIN, 0};
+  if (poll(&keyboard, 1, 0) <= 0) return false;
+  endIfHungUp(keyboard.revents);
+  return true;
+}
+
 void waitForTerminal(int64_t timeoutMs) {
   pollfd fds[2] = {{terminal.keyboardFd, POLLIN, 0}, {terminal.wakePipe[0], POLLIN, 0}};
   const nfds_t count = terminal.wakePipe[0] >= 0 ? 2 : 1;
@@ -187,12 +231,7 @@ void waitForTerminal(int64_t timeoutMs) {
     const int64_t left = std::max<int64_t>(deadline - monotonicMs(), 0);
     timeoutMs = timeoutMs < 0 ? left : std::min(timeoutMs, left);
   }
-  const int result = poll(fds, count, static_cast<int>(timeoutMs));
-  if (result > 0 && (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))) {
-    // The terminal hung up: no key can come any more.
-    restoreTerminalState();
-    std::_Exit(1);
-  }
+  if (poll(fds, count, static_cast<int>(timeoutMs)) > 0) endIfHungUp(fds[0].revents);
 }
 
 void closeTerminal() {

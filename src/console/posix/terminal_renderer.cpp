@@ -52,10 +52,14 @@ int cursorStyle(int32_t size) {
   return size >= 50 ? 1 : 3;
 }
 
-// The most frequent attribute, which a full redraw clears the screen with.
+// The most frequent attribute in the window, which a full redraw clears the screen with.
 uint8_t commonAttribute(const CellGrid& grid) {
   std::array<int32_t, 256> counts{};
-  for (const Cell& c : grid.cells) ++counts[c.attribute];
+  for (int32_t row = 0; row < grid.windowHeight; ++row) {
+    for (int32_t column = 0; column < grid.windowWidth; ++column) {
+      ++counts[cellAt(grid, grid.windowTop + row, grid.windowLeft + column).attribute];
+    }
+  }
   return static_cast<uint8_t>(std::max_element(counts.begin(), counts.end()) - counts.begin());
 }
 
@@ -74,13 +78,15 @@ std::string attributeSequence(uint8_t attribute) {
 
 void renderFrame(const CellGrid& grid, TerminalView& view, bool beep, std::string& out) {
   const size_t start = out.size();
-  if (!view.known || view.width != grid.width || view.height != grid.height) {
+  const int32_t width = grid.windowWidth;
+  const int32_t height = grid.windowHeight;
+  if (!view.known || view.width != width || view.height != height) {
     // Clear in the commonest colours (terminals erase in the selected background), so only the
     // cells that differ from that need drawing.
     const uint8_t common = commonAttribute(grid);
-    view.width = grid.width;
-    view.height = grid.height;
-    view.cells.assign(grid.cells.size(), Cell{' ', common});
+    view.width = width;
+    view.height = height;
+    view.cells.assign(static_cast<size_t>(width) * static_cast<size_t>(height), Cell{' ', common});
     view.attribute = -1;
     selectAttribute(out, view, common);
     out += "\x1b[H\x1b[2J";
@@ -89,12 +95,16 @@ void renderFrame(const CellGrid& grid, TerminalView& view, bool beep, std::strin
     view.known = true;
   }
 
+  // The window's cells, row by row, against what the terminal shows at the same places.
+  auto shown = [&](int32_t row, int32_t column) {
+    return cellAt(grid, grid.windowTop + row, grid.windowLeft + column);
+  };
   bool cursorHidden = false;
-  for (int32_t row = 0; row < grid.height; ++row) {
-    const size_t base = static_cast<size_t>(row) * static_cast<size_t>(grid.width);
+  for (int32_t row = 0; row < height; ++row) {
+    const size_t base = static_cast<size_t>(row) * static_cast<size_t>(width);
     int32_t column = 0;
-    while (column < grid.width) {
-      if (grid.cells[base + column] == view.cells[base + column]) {
+    while (column < width) {
+      if (shown(row, column) == view.cells[base + column]) {
         ++column;
         continue;
       }
@@ -106,17 +116,22 @@ void renderFrame(const CellGrid& grid, TerminalView& view, bool beep, std::strin
       }
       // Draw this change and any further ones close enough that a jump would cost more.
       int32_t last = column;
-      for (int32_t c = column + 1; c < grid.width && c - last <= jumpCost; ++c) {
-        if (grid.cells[base + c] != view.cells[base + c]) last = c;
+      for (int32_t c = column + 1; c < width && c - last <= jumpCost; ++c) {
+        if (shown(row, c) != view.cells[base + c]) last = c;
       }
-      for (int32_t c = column; c <= last; ++c) drawCell(out, view, row, c, grid.cells[base + c]);
+      for (int32_t c = column; c <= last; ++c) drawCell(out, view, row, c, shown(row, c));
       column = last + 1;
     }
   }
 
-  if (out.size() != start || view.cursorRow != grid.cursorRow ||
-      view.cursorColumn != grid.cursorColumn) {
-    moveTo(out, view, grid.cursorRow, grid.cursorColumn);
+  // A cursor outside the window is not shown; the window normally follows it.
+  const int32_t cursorRow = grid.cursorRow - grid.windowTop;
+  const int32_t cursorColumn = grid.cursorColumn - grid.windowLeft;
+  const bool cursorInside =
+      cursorRow >= 0 && cursorRow < height && cursorColumn >= 0 && cursorColumn < width;
+  if (cursorInside &&
+      (out.size() != start || view.cursorRow != cursorRow || view.cursorColumn != cursorColumn)) {
+    moveTo(out, view, cursorRow, cursorColumn);
   }
   const int style = cursorStyle(grid.cursorSize);
   if (view.cursorShape != style) {
@@ -125,9 +140,10 @@ void renderFrame(const CellGrid& grid, TerminalView& view, bool beep, std::strin
     out += " q";
     view.cursorShape = style;
   }
-  if (view.cursorVisible != grid.cursorVisible) {
-    out += grid.cursorVisible ? "\x1b[?25h" : "\x1b[?25l";
-    view.cursorVisible = grid.cursorVisible;
+  const bool visible = grid.cursorVisible && cursorInside;
+  if (view.cursorVisible != visible) {
+    out += visible ? "\x1b[?25h" : "\x1b[?25l";
+    view.cursorVisible = visible;
   }
   if (beep) out += '\a';
 }

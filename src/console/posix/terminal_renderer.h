@@ -6,7 +6,8 @@
 #include "console/grid/cell_grid.h"
 
 // What the terminal shows, as far as the program knows: the cells drawn so far, the cursor and
-// the colours last selected. Frames are drawn by difference against it.
+// the colours last selected. The terminal is the grid's window, so its size is the window's.
+// Frames are drawn by difference against it.
 struct TerminalView {
   bool known = false;  // false before the first frame and after a resize: redraw everything
   int32_t width = 0;
@@ -22,6 +23,6 @@ struct TerminalView {
 // The SGR sequence for a console attribute (Windows palette order) in ANSI colours.
 std::string attributeSequence(uint8_t attribute);
 
-// Appends to `out` what turns the terminal from `view` into `grid`, and updates `view`. Only
-// changed cells go out; the cursor is placed and shaped last; `beep` adds the bell.
+// Appends to `out` what turns the terminal from `view` into the window of `grid`, and updates
+// `view`. Only changed cells go out; the cursor is placed and shaped last; `beep` adds the bell.
 void renderFrame(const CellGrid& grid, TerminalView& view, bool beep, std::string& out);
