@@ -26,7 +26,7 @@ import unittest
 
 from tmux_session import TmuxSession
 from main_menu_e2e import MENU, menu_shown
-from jobs_e2e import PAUSE
+from jobs_e2e import PAUSE, menu2_shown
 
 WINE_RUN = None
 PROGRAM = None
@@ -179,6 +179,52 @@ class WindowsJobsInWineConsole(unittest.TestCase):
                 t.send("Space")
                 rows = t.wait_for(menu_shown, what="the menu after the pause")
                 self.assertEqual(rows[:25], MENU)
+                t.send("x")
+                self.assertEqual(t.wait_for_exit(timeout=20), 0)
+        finally:
+            drives.close()
+
+    def test_a_typed_folder_named_with_umlauts_and_accents_is_copied_under_that_name(self):
+        # Typed as UTF-8 into Wine's console, read as Unicode key events and kept as code page
+        # 437 in the field; the command reaches Wine's cmd and xcopy as Unicode.
+        drives = MappedDrives("s", "t")
+        try:
+            source = drives.folders["s"]
+            target = drives.folders["t"]
+            write(os.path.join(source, "Bücher", "Äpfel und Birnen.txt"), b"ein Buch\r\n")
+            write(os.path.join(source, "Bücher", "été", "Übung ß.txt"), b"zwei\r\n")
+            with windows_session() as t:
+                t.wait_for(menu_shown, timeout=START_TIMEOUT, what="the main menu")
+                t.send("a")
+                t.wait_for(menu2_shown, what="Menu II")
+                t.send("g")
+                t.wait_for(lambda r: len(r) > 17 and "Source:" in r[17],
+                           what="the generalized backup screen")
+                t.send_raw(b"\x1b[F")
+                t.send(*["BSpace"] * len("C:\\MyDocuments"))
+                t.send_raw("S:\\Bücher".encode())
+                t.wait_for(lambda r: "S:\\Bücher" in r[17], what="the typed folder")
+                t.send("Enter")
+                t.wait_for(lambda r: len(r) > 21 and "Destination" in r[21],
+                           what="the target field")
+                t.send_raw(b"\x1b[F")
+                t.send("BSpace", "BSpace", "BSpace", "T", ":", "\\", "Enter")
+                rows = t.wait_for_text(PAUSE, timeout=30)
+                output = "\n".join(rows)
+                self.assertTrue("2 file" in output, output)
+                copied = os.path.join(target, "Bücher")
+                with open(os.path.join(copied, "Äpfel und Birnen.txt"), "rb") as f:
+                    self.assertEqual(f.read(), b"ein Buch\r\n")
+                with open(os.path.join(copied, "été", "Übung ß.txt"), "rb") as f:
+                    self.assertEqual(f.read(), b"zwei\r\n")
+                self.assertEqual(os.listdir(target), ["Bücher"])
+
+                t.send("Space")
+                t.wait_for_text("Run this function again (Y/N)?")
+                t.send("n")
+                t.wait_for(menu2_shown, what="Menu II again")
+                t.send("x")
+                t.wait_for(menu_shown, what="the main menu")
                 t.send("x")
                 self.assertEqual(t.wait_for_exit(timeout=20), 0)
         finally:
