@@ -261,4 +261,33 @@ TEST_F(ScreenTest, NarrowScreenWrapsTheBoxLines) {
   EXPECT_EQ(charAt(4, 40), ' ');
 }
 
+// A terminal smaller than the screen shows a window on it: the operations still work on the
+// whole buffer, and only the recolouring is bounded by the window.
+TEST_F(ScreenTest, ASmallWindowBoundsTheRecolourAndNothingElse) {
+  fitWindow(screenGrid, 40, 10);
+  ASSERT_EQ(screenSize().width, 80);
+  ASSERT_EQ(screenSize().height, 25);
+  EXPECT_EQ(windowSize().width, 40);
+  EXPECT_EQ(windowSize().height, 10);
+
+  locate(1, 1);
+  setColor(4, 2, 40 * 10 + 1);
+  EXPECT_EQ(screenAttribute(1, 1), 7);
+  setColor(4, 2, 40 * 10);
+  EXPECT_EQ(screenAttribute(5, 80), 2 * 16 + 4);
+  EXPECT_EQ(screenAttribute(6, 1), 7);
+
+  setColor(14, 3, 0);
+  clearScreen();
+  EXPECT_EQ(screenAttribute(25, 80), 3 * 16 + 14);
+
+  locate(10, 1);
+  printNewline();  // the window's bottom row is no screen edge
+  EXPECT_EQ(at().row, 11);
+  locate(25, 80);
+  printText("x");
+  EXPECT_EQ(charAt(25, 80), 'x');
+  EXPECT_TRUE(screenState.pendingWrap);
+}
+
 }  // namespace

@@ -106,4 +106,54 @@ TEST(TerminalRenderer, AResizeRedrawsEverything) {
   EXPECT_NE(out.find('x'), std::string::npos);
 }
 
+TEST(TerminalRenderer, AWindowIsDrawnFromTheTerminalsTopLeftWithTheCursorInIt) {
+  CellGrid grid = blankGrid();
+  put(grid, 20, 10, "seen");
+  put(grid, 2, 2, "hidden");
+  grid.cursorRow = 22;
+  grid.cursorColumn = 12;
+  fitWindow(grid, 30, 10);  // rows 13 to 22 and columns 0 to 29 of the buffer
+  ASSERT_EQ(grid.windowTop, 13);
+  TerminalView view;
+  std::string out;
+  renderFrame(grid, view, false, out);
+  EXPECT_EQ(view.width, 30);
+  EXPECT_EQ(view.height, 10);
+  EXPECT_NE(out.find("\x1b[8;11Hseen"), std::string::npos);
+  EXPECT_EQ(out.find("hidden"), std::string::npos);
+  EXPECT_NE(out.find("\x1b[10;13H"), std::string::npos);
+  EXPECT_EQ(view.cursorRow, 9);
+  EXPECT_EQ(view.cursorColumn, 12);
+}
+
+TEST(TerminalRenderer, AMovedWindowRedrawsOnlyWhatDiffers) {
+  CellGrid grid = blankGrid();
+  put(grid, 24, 0, "bottom");
+  fitWindow(grid, 80, 20);
+  TerminalView view;
+  std::string out;
+  renderFrame(grid, view, false, out);
+  EXPECT_EQ(out.find("bottom"), std::string::npos);
+
+  grid.cursorRow = 24;
+  followCursor(grid);
+  out.clear();
+  renderFrame(grid, view, false, out);
+  EXPECT_EQ(out.find("\x1b[2J"), std::string::npos);
+  EXPECT_NE(out.find("\x1b[20;1Hbottom"), std::string::npos);
+}
+
+TEST(TerminalRenderer, ACursorOutsideTheWindowIsHidden) {
+  CellGrid grid = blankGrid();
+  fitWindow(grid, 40, 10);
+  TerminalView view;
+  std::string out;
+  renderFrame(grid, view, false, out);
+  ASSERT_TRUE(view.cursorVisible);
+  grid.cursorRow = 20;  // moved without the window following (the host follows it first)
+  out.clear();
+  renderFrame(grid, view, false, out);
+  EXPECT_EQ(out, "\x1b[?25l");
+}
+
 }  // namespace
