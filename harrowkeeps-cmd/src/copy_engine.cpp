@@ -1,307 +1,157 @@
 #include "copy_engine.h"
 
-#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <utility>
 #include <vector>
 
-#include "atomic_copy.h"
+#include "copy_walk.h"
 #include "dos_path.h"
+#include "folder_ancestry.h"
 #include "name_lookup.h"
-#include "newer_rule.h"
-#include "prompt.h"
+#include "source_entries.h"
 #include "wildcard.h"
 
 namespace {
 
-enum class EntryKind { file, folder, folderLink, brokenLink, special, gone };
-
-struct SourceEntry {
-  std::string name;
-  std::string folded;
-  unsigned char type = DT_UNKNOWN;
-};
-
-struct Walk {
-  const CopyJob& job;
-  CopyTally tally;
-  bool overwriteAll = false;
-  std::vector<std::pair<dev_t, ino_t>> openFolders;  // the path from the source root down
-  std::vector<std::pair<dev_t, int>> written;        // one descriptor per file system for syncfs
-};
-
-bool openNoAtimeWorks = true;
-
-int openSource(int folderFd, const std::string& name, bool followLink) {
-  int flags = O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
-  // Reading a backup source should not even change its access times, where
-  // the kernel lets us say so (only for our own files).
-  if (openNoAtimeWorks) {
-    int fd = openat(folderFd, name.c_str(), flags | O_NOATIME);
-    if (fd >= 0 || errno != EPERM) return fd;
-    openNoAtimeWorks = false;
-  }
-  return openat(folderFd, name.c_str(), flags);
+void reportSkipped(Walk& walk, const std::string& shown) {
+  writeLine(walk.job.output.out, shown);
+  writeLine(walk.job.output.err, text::skippedSpecial);
 }
 
-std::vector<SourceEntry> listSource(int folderFd, int& error) {
-  std::vector<SourceEntry> entries;
-  error = 0;
-  int copy = dup(folderFd);
-  DIR* listing = copy >= 0 ? fdopendir(copy) : nullptr;
-  if (!listing) {
-    error = errno;
-    if (copy >= 0) close(copy);
-    return entries;
-  }
-  errno = 0;
-  while (dirent* entry = readdir(listing)) {
-    std::string_view name = entry->d_name;
-    if (name == "." || name == "..") continue;
-    entries.push_back(SourceEntry{std::string(name), foldCase(name), entry->d_type});
-    errno = 0;
-  }
-  if (errno != 0) error = errno;
-  closedir(listing);
-  // Windows lists folders in name order, case ignored; every run and every
-  // host shows the same order.
-  std::sort(entries.begin(), entries.end(), [](const SourceEntry& a, const SourceEntry& b) {
-    return a.folded != b.folded ? a.folded < b.folded : a.name < b.name;
-  });
-  return entries;
+std::string leadsTo(const SourcePlace& here, const std::string& name) {
+  std::string text = linkText(here.fd, name);
+  return joinUnixPath(here.path, name) + " leads to " + (text.empty() ? "?" : text);
 }
 
-// `viaLink` tells a file reached through a symbolic link, which is copied as
-// the file it points at.
-EntryKind classify(int folderFd, const SourceEntry& entry, struct stat& info, bool& viaLink) {
-  viaLink = false;
-  switch (entry.type) {
-    case DT_DIR:
-      return EntryKind::folder;
-    case DT_FIFO:
-    case DT_SOCK:
-    case DT_CHR:
-    case DT_BLK:
-      return EntryKind::special;
-    default:
-      break;
-  }
-  if (fstatat(folderFd, entry.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
-    return EntryKind::gone;
-  if (S_ISLNK(info.st_mode)) {
-    viaLink = true;
-    if (fstatat(folderFd, entry.name.c_str(), &info, 0) != 0) return EntryKind::brokenLink;
-    if (S_ISDIR(info.st_mode)) return EntryKind::folderLink;
-    return S_ISREG(info.st_mode) ? EntryKind::file : EntryKind::special;
-  }
-  if (S_ISDIR(info.st_mode)) return EntryKind::folder;
-  return S_ISREG(info.st_mode) ? EntryKind::file : EntryKind::special;
+bool isOnPath(const Walk& walk, const struct stat& folder) {
+  for (const auto& [device, inode] : walk.openFolders)
+    if (device == folder.st_dev && inode == folder.st_ino) return true;
+  return false;
 }
 
-void reportProblem(Walk& walk, const std::string& shownName, const std::string& message) {
-  writeLine(walk.job.output.out, shownName);
-  writeLine(walk.job.output.err, message);
-}
+void walkFolder(Walk& walk, const SourcePlace& here, TargetFolder& target);
 
-void fail(Walk& walk, const std::string& shownName, const std::string& message, int error) {
-  reportProblem(walk, shownName, message);
-  ++walk.tally.failed;
-  // A full or read-only target will refuse every file after this one too.
-  if (error == ENOSPC || error == EDQUOT || error == EROFS) walk.tally.stopped = true;
-}
-
-std::string folderProblemText(int error) {
-  if (error == insideSourceProblem) return std::string(text::cyclicCopy);
-  if (error == ELOOP) return std::string(text::linkOnTarget);
-  if (error == ENOTDIR || error == EEXIST) return std::string(text::fileInTheWay);
-  return describeWriteError(error);
-}
-
-void rememberWritten(Walk& walk, const TargetFolder& folder) {
-  for (const auto& known : walk.written)
-    if (known.first == folder.device) return;
-  int fd = dup(folder.fd);
-  if (fd >= 0) walk.written.emplace_back(folder.device, fd);
-}
-
-void copyOneFile(Walk& walk, int sourceFolderFd, const std::string& name, const struct stat& seen,
-                 bool viaLink, const std::string& shownName, TargetFolder& target) {
-  const CopyJob& job = walk.job;
-  ++walk.tally.matched;
-  std::string targetName = !job.fixedTargetName.empty() ? job.fixedTargetName
-                           : !job.renameMask.empty()    ? applyRenameMask(job.renameMask, name)
-                                                        : name;
-  TargetEntry existing;
-  if (int error = lookupTargetEntry(target, targetName, existing); error != 0) {
-    fail(walk, shownName, folderProblemText(error), error);
+// A sub-folder, or a link to one: Windows' XCOPY follows links and
+// junctions, so a linked folder is copied under the link's name.
+void enterFolder(Walk& walk, const SourcePlace& here, const SourceEntry& entry, bool isLink,
+                 TargetFolder& target) {
+  const std::string shown = joinDisplay(here.shown, entry.name);
+  const std::string path = joinUnixPath(here.path, entry.name);
+  std::string holder;
+  if (!claimTargetName(target, entry.name, shown, holder)) {
+    reportNotCopied(walk, shown, text::notCopiedNameTaken,
+                    joinDisplay(target.display, entry.name) + " is the copy of " + holder);
     return;
   }
-  if (existing.exists) {
-    if (S_ISDIR(existing.info.st_mode)) {
-      fail(walk, shownName, std::string(text::folderInTheWay), EISDIR);
-      return;
-    }
-    // Only a regular file can be up to date; a link or anything else in its
-    // place is replaced (the link itself, never what it points at).
-    if (job.switches.newerOnly && S_ISREG(existing.info.st_mode) &&
-        !sourceIsNewer(seen.st_mtim, existing.info.st_mtim, job.timeResolution))
-      return;
-    if (!job.switches.overwriteSilently && !walk.overwriteAll) {
-      KeyAnswer answer = askOverwrite(joinDisplay(target.display, existing.name), job.output);
-      if (answer.answer != Answer::chosen) {
-        walk.tally.interrupted = answer.answer == Answer::interrupted;
-        walk.tally.unanswered = answer.answer == Answer::noInput;
-        walk.tally.stopped = true;
-        return;
-      }
-      if (answer.key == 'N') return;
-      if (answer.key == 'A') walk.overwriteAll = true;
-    }
-    targetName = existing.name;
-  }
-
-  writeLine(job.output.out, shownName);
-  if (int error = prepareTargetFolder(target); error != 0) {
-    ++walk.tally.failed;
-    writeLine(job.output.err, folderProblemText(error));
-    if (error == ENOSPC || error == EDQUOT || error == EROFS) walk.tally.stopped = true;
-    return;
-  }
-  int in = openSource(sourceFolderFd, name, viaLink);
-  if (in < 0) {
+  int fd = openat(here.fd, entry.name.c_str(),
+                  O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY | (isLink ? 0 : O_NOFOLLOW));
+  if (fd < 0) {
     int error = errno;
-    ++walk.tally.failed;
-    writeLine(job.output.err, describeReadError(error));
+    // Removed, or swapped for a file or link, since the listing.
+    if (error == ENOENT || (!isLink && (error == ELOOP || error == ENOTDIR))) return;
+    reportNotCopied(walk, shown, describeReadError(error), "cannot read the folder " + path);
     return;
   }
   struct stat info {};
-  if (fstat(in, &info) != 0 || !S_ISREG(info.st_mode) ||
-      (!viaLink && (info.st_ino != seen.st_ino || info.st_dev != seen.st_dev))) {
-    // Swapped for something else since we looked: leave it for the next run.
-    close(in);
-    writeLine(job.output.err, text::skippedSpecial);
+  if (fstat(fd, &info) != 0 || isOnPath(walk, info)) {
+    close(fd);
+    reportNotCopied(walk, shown, text::notCopiedLoop,
+                    (isLink ? leadsTo(here, entry.name) : path + " is mounted") +
+                        ", a folder on the path being copied");
     return;
   }
-  int error = copyFileAtomically(in, info, target.fd, target.device, targetName);
-  close(in);
-  if (error != 0) {
-    ++walk.tally.failed;
-    writeLine(job.output.err, describeWriteError(error));
-    if (error == ENOSPC || error == EDQUOT || error == EROFS) walk.tally.stopped = true;
+  if (isLink && walk.job.targetAnchorFd >= 0 &&
+      isSameOrBelow(walk.job.targetAnchorFd, info.st_dev, info.st_ino)) {
+    close(fd);
+    reportNotCopied(walk, shown, text::notCopiedHoldsTarget,
+                    leadsTo(here, entry.name) + ", which holds the target " +
+                        targetFolderPath(*walk.job.target));
     return;
   }
-  ++walk.tally.copied;
-  rememberWritten(walk, target);
+  TargetFolder child;
+  initTargetChild(child, target, entry.name, joinDisplay(target.display, entry.name));
+  walk.openFolders.emplace_back(info.st_dev, info.st_ino);
+  walkFolder(walk, SourcePlace{fd, path, shown}, child);
+  walk.openFolders.pop_back();
+  closeTargetFolder(child);
+  close(fd);
 }
 
-void walkFolder(Walk& walk, int folderFd, const std::string& shownFolder, TargetFolder& target) {
+void walkFolder(Walk& walk, const SourcePlace& here, TargetFolder& target) {
   const CopyJob& job = walk.job;
   int listError = 0;
-  std::vector<SourceEntry> entries = listSource(folderFd, listError);
-  if (listError != 0) {
-    reportProblem(walk, shownFolder, describeReadError(listError));
-    ++walk.tally.failed;
-  }
+  std::vector<SourceEntry> entries = listSource(here.fd, listError);
+  if (listError != 0)
+    reportNotCopied(walk, here.shown, describeReadError(listError),
+                    "cannot read the folder " + here.path);
 
   std::vector<std::pair<const SourceEntry*, bool>> folders;  // bool: a link to a folder
   for (const SourceEntry& entry : entries) {
-    if (walk.tally.stopped) return;
+    if (walkEnded(walk)) return;
     struct stat info {};
     bool viaLink = false;
-    EntryKind kind = classify(folderFd, entry, info, viaLink);
+    EntryKind kind = classify(here.fd, entry, info, viaLink);
     if (kind == EntryKind::folder || kind == EntryKind::folderLink) {
       if (job.switches.subfolders) folders.emplace_back(&entry, kind == EntryKind::folderLink);
       continue;
     }
     if (kind == EntryKind::gone) continue;  // deleted while we looked
     if (!job.mask.empty() && !matchesMask(job.mask, entry.name)) continue;
-    std::string shown = joinDisplay(shownFolder, entry.name);
+    std::string shown = joinDisplay(here.shown, entry.name);
     if (kind == EntryKind::special) {
-      reportProblem(walk, shown, std::string(text::skippedSpecial));
+      reportSkipped(walk, shown);
     } else if (kind == EntryKind::brokenLink) {
-      reportProblem(walk, shown, std::string(text::skippedBrokenLink));
+      reportNotCopied(walk, shown, text::notCopiedBrokenLink,
+                      leadsTo(here, entry.name) + ", which does not exist");
     } else {
-      copyOneFile(walk, folderFd, entry.name, info, viaLink, shown, target);
+      copyOneFile(walk, here, entry.name, info, viaLink, shown, target);
     }
   }
-
   for (const auto& [entry, isLink] : folders) {
-    if (walk.tally.stopped) return;
-    std::string shown = joinDisplay(shownFolder, entry->name);
-    if (isLink) {
-      reportProblem(walk, shown, std::string(text::skippedFolderLink));
-      continue;
-    }
-    int child = openat(folderFd, entry->name.c_str(),
-                       O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
-    if (child < 0) {
-      if (errno == ENOENT) continue;
-      if (errno == ELOOP || errno == ENOTDIR) continue;  // replaced by a link or file meanwhile
-      reportProblem(walk, shown, describeReadError(errno));
-      ++walk.tally.failed;
-      continue;
-    }
-    struct stat info {};
-    bool loop = fstat(child, &info) != 0;
-    for (const auto& open : walk.openFolders)
-      if (open.first == info.st_dev && open.second == info.st_ino) loop = true;
-    if (loop) {  // a bind mount of a folder into itself
-      close(child);
-      reportProblem(walk, shown, std::string(text::skippedFolderLink));
-      continue;
-    }
-    TargetFolder targetChild;
-    initTargetChild(targetChild, target, entry->name, joinDisplay(target.display, entry->name));
-    walk.openFolders.emplace_back(info.st_dev, info.st_ino);
-    walkFolder(walk, child, shown, targetChild);
-    walk.openFolders.pop_back();
-    closeTargetFolder(targetChild);
-    close(child);
+    if (walkEnded(walk)) return;
+    enterFolder(walk, here, *entry, isLink, target);
   }
 }
 
-void flushWritten(Walk& walk) {
-  for (const auto& [device, fd] : walk.written) {
-    // Once per run, not per file: a USB drive pulled after the count holds
-    // what the count says. A delayed write error surfaces here.
-    if (walk.tally.copied > 0 && syncfs(fd) != 0) {
-      int error = errno;
-      ++walk.tally.failed;
-      writeLine(walk.job.output.err, describeWriteError(error));
-    }
-    close(fd);
+void copySingleFile(Walk& walk) {
+  const CopyJob& job = walk.job;
+  SourceEntry entry{job.singleName, foldCase(job.singleName), DT_UNKNOWN};
+  SourcePlace here{job.sourceFolderFd, job.sourcePath, job.sourceDisplay};
+  struct stat info {};
+  bool viaLink = false;
+  EntryKind kind = classify(job.sourceFolderFd, entry, info, viaLink);
+  // One named file is shown exactly as the command named it.
+  const std::string& shown = job.sourceDisplay;
+  if (kind == EntryKind::file) {
+    copyOneFile(walk, here, entry.name, info, viaLink, shown, *job.target);
+  } else if (kind == EntryKind::special) {
+    reportSkipped(walk, shown);
+  } else if (kind == EntryKind::brokenLink) {
+    reportNotCopied(walk, shown, text::notCopiedBrokenLink,
+                    leadsTo(here, entry.name) + ", which does not exist");
   }
-  walk.written.clear();
 }
 
 }  // namespace
 
 CopyTally runCopy(const CopyJob& job) {
-  Walk walk{job, {}, false, {}, {}};
+  Walk walk{job, {}, false, {}, {}, {}};
+  walk.batch.limits = job.batchLimits;
   struct stat root {};
   if (fstat(job.sourceFolderFd, &root) == 0)
     walk.openFolders.emplace_back(root.st_dev, root.st_ino);
 
   if (!job.singleName.empty()) {
-    SourceEntry entry{job.singleName, foldCase(job.singleName), DT_UNKNOWN};
-    struct stat info {};
-    bool viaLink = false;
-    EntryKind kind = classify(job.sourceFolderFd, entry, info, viaLink);
-    // One named file is shown exactly as the command named it.
-    const std::string& shown = job.sourceDisplay;
-    if (kind == EntryKind::file) {
-      copyOneFile(walk, job.sourceFolderFd, entry.name, info, viaLink, shown, *job.target);
-    } else if (kind == EntryKind::special) {
-      reportProblem(walk, shown, std::string(text::skippedSpecial));
-    }
+    copySingleFile(walk);
   } else {
-    walkFolder(walk, job.sourceFolderFd, job.sourceDisplay, *job.target);
+    walkFolder(walk, SourcePlace{job.sourceFolderFd, job.sourcePath, job.sourceDisplay},
+               *job.target);
   }
-  flushWritten(walk);
+  completePendingCopies(walk);
+  flushCompletedCopies(walk);
   return walk.tally;
 }

@@ -9,14 +9,21 @@
 
 namespace {
 
-volatile sig_atomic_t temporaryFolderFd = -1;
-char temporaryName[256];
+// One slot per temporary not yet under its final name: a batch holds many.
+struct TemporarySlot {
+  volatile sig_atomic_t folderFd = -1;
+  char name[64] = {};
+};
+TemporarySlot temporaries[maxRegisteredTemporaries];
+int firstMaybeFree = 0;  // every slot below it is taken
 volatile sig_atomic_t terminalFd = -1;
 termios savedTerminal;
 
 void onStop(int signalNumber) {
-  int folder = temporaryFolderFd;
-  if (folder >= 0) unlinkat(folder, temporaryName, 0);
+  for (TemporarySlot& slot : temporaries) {
+    int folder = slot.folderFd;
+    if (folder >= 0) unlinkat(folder, slot.name, 0);
+  }
   int terminal = terminalFd;
   if (terminal >= 0) tcsetattr(terminal, TCSANOW, &savedTerminal);
   if (signalNumber == SIGINT) {
@@ -47,11 +54,17 @@ void installInterruptHandling() {
   signal(SIGPIPE, SIG_IGN);
 }
 
-void registerTemporary(int folderFd, const char* name) {
-  temporaryFolderFd = -1;
-  strncpy(temporaryName, name, sizeof temporaryName - 1);
-  temporaryName[sizeof temporaryName - 1] = '\0';
-  temporaryFolderFd = folderFd;
+int registerTemporary(int folderFd, const char* name) {
+  for (int i = firstMaybeFree; i < maxRegisteredTemporaries; ++i) {
+    TemporarySlot& slot = temporaries[i];
+    if (slot.folderFd >= 0) continue;
+    strncpy(slot.name, name, sizeof slot.name - 1);
+    slot.name[sizeof slot.name - 1] = '\0';
+    slot.folderFd = folderFd;
+    firstMaybeFree = i + 1;
+    return i;
+  }
+  return -1;
 }
 
 StopSignalsHeld::StopSignalsHeld() {
@@ -65,8 +78,10 @@ StopSignalsHeld::~StopSignalsHeld() {
   sigprocmask(SIG_SETMASK, &previous, nullptr);
 }
 
-void clearTemporary() {
-  temporaryFolderFd = -1;
+void clearTemporary(int slot) {
+  if (slot < 0 || slot >= maxRegisteredTemporaries) return;
+  temporaries[slot].folderFd = -1;
+  if (slot < firstMaybeFree) firstMaybeFree = slot;
 }
 
 void registerTerminal(int fd, const termios& saved) {

@@ -4,9 +4,11 @@
 #include <string.h>
 #include <unistd.h>
 
+#include "file_operations.h"
+
 void writeText(int fd, std::string_view text) {
   while (!text.empty()) {
-    ssize_t written = write(fd, text.data(), text.size());
+    ssize_t written = fileOperations.write(fd, text.data(), text.size());
     if (written < 0) {
       if (errno == EINTR) continue;
       return;  // a closed screen must not stop a backup
@@ -23,6 +25,14 @@ void writeLine(int fd, std::string_view text) {
 
 std::string filesCopiedLine(long count) {
   return std::to_string(count) + " File(s) copied";
+}
+
+std::string filesNotCopiedLine(long count) {
+  return std::to_string(count) + " File(s) not copied";
+}
+
+std::string detailLine(std::string_view text) {
+  return "  " + std::string(text);
 }
 
 std::string notRecognisedFirstLine(std::string_view command) {

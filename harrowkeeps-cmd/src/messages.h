@@ -28,8 +28,13 @@ inline constexpr std::string_view copyOntoItself = "File cannot be copied onto i
 inline constexpr std::string_view fileNotFoundPrefix = "File not found - ";
 inline constexpr std::string_view severalIntoOne = "Cannot copy several files into one file";
 inline constexpr std::string_view skippedSpecial = "Skipped - not a regular file";
-inline constexpr std::string_view skippedFolderLink = "Skipped - link to a folder, not followed";
-inline constexpr std::string_view skippedBrokenLink = "Skipped - link to nothing";
+inline constexpr std::string_view notCopiedBrokenLink = "Not copied - link to nothing";
+inline constexpr std::string_view notCopiedLoop =
+    "Not copied - link to a folder already being copied";
+inline constexpr std::string_view notCopiedHoldsTarget =
+    "Not copied - link to a folder that holds the target";
+inline constexpr std::string_view notCopiedNameTaken =
+    "Not copied - its name on the target is taken";
 inline constexpr std::string_view linkOnTarget =
     "Invalid path - a link on the target is not followed";
 inline constexpr std::string_view fileInTheWay =
@@ -41,6 +46,10 @@ inline constexpr std::string_view usage =
 }  // namespace text
 
 std::string filesCopiedLine(long count);
+std::string filesNotCopiedLine(long count);
+
+// The line under XCOPY's own words that says which thing they are about.
+std::string detailLine(std::string_view text);
 std::string notRecognisedFirstLine(std::string_view command);
 inline constexpr std::string_view notRecognisedSecondLine = "operable program or batch file.";
 

@@ -1,18 +1,17 @@
-// The /D rule: copy when the target is missing or older than the source,
-// comparing modification times at the coarser resolution of the two file
-// systems, so that a FAT stick's 2-second times do not make every file look
-// changed on the next run.
+// The /D rule: copy when the target is missing or older than the source.
+// Times are compared in the steps the target's file system keeps, so a
+// FAT stick's 2-second times do not make every file look changed on the next
+// run, and never in coarser ones, so no edit the target could tell apart is
+// taken for up to date.
 #pragma once
 
 #include <time.h>
 
 constexpr long long nanosecondsPerSecond = 1000000000LL;
 
-// Resolution in nanoseconds of the times a file system of this statfs type
-// keeps; 1 when it keeps full ones.
-long long timeResolutionOfType(long long fileSystemType);
+// A file system that does not keep the times it is given; only equal times
+// then mean up to date.
+constexpr long long timesNotKept = -1;
 
-// The same for the file system a descriptor lives on.
-long long timeResolutionOfFolder(int folderFd);
-
+// `resolution` in nanoseconds (see time_resolution.h).
 bool sourceIsNewer(const timespec& source, const timespec& target, long long resolution);

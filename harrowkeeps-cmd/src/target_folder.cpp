@@ -5,8 +5,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "atomic_copy.h"
+#include "file_operations.h"
 #include "name_lookup.h"
+#include "temporary_file.h"
 
 namespace {
 
@@ -42,8 +43,8 @@ int listFolder(TargetFolder& folder) {
   while (dirent* entry = readdir(listing)) {
     std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    if (isTemporaryName(name)) {
-      if (isAbandonedTemporary(name)) folder.abandoned.push_back(name);
+    if (isOurTemporaryName(name)) {
+      folder.leftovers.push_back(name);
       continue;
     }
     std::string folded = foldCase(name);
@@ -147,7 +148,7 @@ int prepareTargetFolder(TargetFolder& folder) {
         becomeUnusable(folder, error);
         return error;
       }
-      made = mkdirat(folder.parent->fd, folder.name.c_str(), 0777);
+      made = fileOperations.makeFolderAt(folder.parent->fd, folder.name.c_str(), 0777);
       int fd = (made == 0 || errno == EEXIST)
                    ? openat(folder.parent->fd, folder.name.c_str(), folderOpenFlags)
                    : -1;
@@ -161,8 +162,8 @@ int prepareTargetFolder(TargetFolder& folder) {
       std::string path = folder.name;
       for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
            slash = path.find('/', slash + 1))
-        mkdir(path.substr(0, slash).c_str(), 0777);
-      made = mkdir(path.c_str(), 0777);
+        fileOperations.makeFolderAt(AT_FDCWD, path.substr(0, slash).c_str(), 0777);
+      made = fileOperations.makeFolderAt(AT_FDCWD, path.c_str(), 0777);
       int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
       if (fd < 0) {
         becomeUnusable(folder, errno);
@@ -179,8 +180,8 @@ int prepareTargetFolder(TargetFolder& folder) {
   }
   if (!folder.swept) {
     listFolder(folder);
-    for (const std::string& name : folder.abandoned) unlinkat(folder.fd, name.c_str(), 0);
-    folder.abandoned.clear();
+    for (const std::string& name : folder.leftovers) removeIfAbandoned(folder.fd, name);
+    folder.leftovers.clear();
     folder.swept = true;
   }
   return 0;
@@ -204,4 +205,17 @@ int lookupTargetEntry(TargetFolder& folder, const std::string& name, TargetEntry
     entry.name = actual;
   }
   return 0;
+}
+
+std::string targetFolderPath(const TargetFolder& folder) {
+  if (!folder.parent) return folder.name;
+  return joinUnixPath(targetFolderPath(*folder.parent), folder.name);
+}
+
+bool claimTargetName(TargetFolder& folder, const std::string& targetName,
+                     const std::string& claimant, std::string& holder) {
+  auto [claim, isNew] = folder.claimedBy.try_emplace(foldCase(targetName), claimant);
+  if (isNew) return true;
+  holder = claim->second;
+  return false;
 }

@@ -30,7 +30,10 @@ struct TargetFolder {
   bool swept = false;        // abandoned temporaries removed
   bool listed = false;
   std::unordered_map<std::string, std::string> namesByFoldedCase;
-  std::vector<std::string> abandoned;
+  std::vector<std::string> leftovers;  // temporaries found there, maybe still being written
+  // Target names taken in this run, case folded, and the source each was
+  // taken by: two sources must never end up as one copy.
+  std::unordered_map<std::string, std::string> claimedBy;
 };
 
 // The folder the user named, reached by its path (links included: the
@@ -50,8 +53,8 @@ void closeTargetFolder(TargetFolder& folder);
 // Finds out whether the folder exists, without creating anything.
 FolderState probeTargetFolder(TargetFolder& folder);
 
-// Makes it (and any missing parent) and removes temporaries a killed run
-// left there; 0 or an errno (ELOOP: a link in the way, ENOTDIR: a file).
+// Makes it (and any missing parent) and removes the temporaries a stopped
+// run left there; 0 or an errno (ELOOP: a link in the way, ENOTDIR: a file).
 int prepareTargetFolder(TargetFolder& folder);
 
 struct TargetEntry {
@@ -62,3 +65,11 @@ struct TargetEntry {
 
 // 0 or an errno; a missing folder simply has no entries.
 int lookupTargetEntry(TargetFolder& folder, const std::string& name, TargetEntry& entry);
+
+// The folder's Unix path, for messages.
+std::string targetFolderPath(const TargetFolder& folder);
+
+// Takes `targetName` in the folder for `claimant` (the source as shown).
+// False when another source took it first; `holder` then names that one.
+bool claimTargetName(TargetFolder& folder, const std::string& targetName,
+                     const std::string& claimant, std::string& holder);

@@ -3,7 +3,7 @@
 //   1  no files found
 //   2  stopped with Ctrl+C at a question
 //   4  bad syntax, drive or path (nothing was written)
-//   5  a file could not be read or written
+//   5  something under the source was not copied (each named, then counted)
 #pragma once
 
 #include <string>
@@ -11,11 +11,12 @@
 
 #include "command_text.h"
 #include "messages.h"
+#include "write_batch.h"
 
 struct XcopySettings {
   std::string drives;  // the drives folder
   Output output;
-  long long forcedTimeResolution = 0;  // nanoseconds; 0 asks the file systems
+  BatchLimits batchLimits = defaultBatchLimits();
 };
 
 int runXcopy(const std::vector<Argument>& words, const XcopySettings& settings);

@@ -1,7 +1,9 @@
-// The /D rule: when is the source newer than its copy.
+// The /D rule: when is the source newer than its copy, and in what steps a
+// file system keeps times.
 #include <gtest/gtest.h>
 
 #include "newer_rule.h"
+#include "time_resolution.h"
 
 namespace {
 
@@ -15,31 +17,57 @@ struct NewerCase {
   const char* why;
 };
 
-TEST(SourceIsNewer, ComparesAtTheCoarserResolution) {
+TEST(SourceIsNewer, ComparesInTheStepsTheTargetKeeps) {
   const NewerCase cases[] = {
       {{100, 5}, {100, 5}, 1, false, "equal times are up to date"},
       {{100, 6}, {100, 5}, 1, true, "one nanosecond newer counts on ext4"},
       {{100, 5}, {100, 6}, 1, false, "a newer target is kept"},
       {{101, 0}, {100, 999999999}, 1, true, "across a second"},
-      {{100, 500000000}, {100, 0}, 1, false, "target keeps whole seconds only"},
-      {{101, 500000000}, {100, 0}, 1, true, "a later second still counts"},
-      {{101, 900000000}, {100, 0}, 2 * second, false, "same 2-second slot on FAT"},
-      {{102, 0}, {100, 0}, 2 * second, true, "next 2-second slot"},
+      {{100, 800000000}, {100, 0}, 1, true, "0.8 s later, where nanoseconds are kept"},
+      {{100, 800000000}, {100, 0}, second, false, "the same second, where seconds are kept"},
+      {{101, 500000000}, {100, 0}, second, true, "a later second"},
+      {{101, 900000000}, {100, 0}, 2 * second, false, "same 2-second step on FAT"},
+      {{102, 0}, {100, 0}, 2 * second, true, "next 2-second step"},
       {{103, 0}, {102, 0}, 2 * second, false, "odd second stored as the even one below"},
       {{100, 0}, {102, 0}, 2 * second, false, "FAT rounded the copy up"},
-      {{-3, 0}, {-4, 0}, 2 * second, false, "before 1970, same slot"},
-      {{-2, 0}, {-3, 0}, 2 * second, true, "before 1970, next slot"},
-      {{100, 20}, {100, 10}, 100, false, "same 100 ns slot (NTFS)"},
-      {{100, 210}, {100, 190}, 100, true, "next 100 ns slot"},
+      {{-3, 0}, {-4, 0}, 2 * second, false, "before 1970, same step"},
+      {{-2, 0}, {-3, 0}, 2 * second, true, "before 1970, next step"},
+      {{100, 20}, {100, 10}, 100, false, "same 100 ns step (NTFS)"},
+      {{100, 210}, {100, 190}, 100, true, "next 100 ns step"},
+      {{100, 0}, {200, 0}, timesNotKept, true, "times not kept: any difference copies"},
+      {{100, 7}, {100, 7}, timesNotKept, false, "times not kept: equal is still equal"},
   };
   for (const NewerCase& c : cases)
     EXPECT_EQ(sourceIsNewer(c.source, c.target, c.resolution), c.newer) << c.why;
 }
 
-TEST(TimeResolution, FatAndExfatKeepTwoSeconds) {
-  EXPECT_EQ(timeResolutionOfType(0x4d44), 2 * second);      // vfat
-  EXPECT_EQ(timeResolutionOfType(0x2011BAB0), 2 * second);  // exfat
-  EXPECT_EQ(timeResolutionOfType(0xEF53), 1);               // ext4
+struct StoredCase {
+  timespec stored;
+  long long resolution;
+  const char* fileSystem;
+};
+
+TEST(TimeResolution, LearnedFromWhatAFileSystemKeptOfTheProbe) {
+  const timespec set = probeTime();
+  const StoredCase cases[] = {
+      {set, 1, "ext4, btrfs, xfs, tmpfs"},
+      {{set.tv_sec, 123456700}, 100, "NTFS"},
+      {{set.tv_sec, 123456000}, 1000, "microseconds"},
+      {{set.tv_sec, 120000000}, 10000000, "the kernel's exFAT"},
+      {{set.tv_sec, 0}, second, "whole seconds"},
+      {{set.tv_sec - 1, 0}, 2 * second, "FAT, rounded down"},
+      {{set.tv_sec + 1, 0}, 2 * second, "FAT, rounded up"},
+      {{1767261600, 555}, timesNotKept, "the time of the change instead"},
+  };
+  for (const StoredCase& c : cases)
+    EXPECT_EQ(resolutionFromStored(set, c.stored), c.resolution) << c.fileSystem;
+}
+
+TEST(TimeResolution, WithoutAProbeTheTypeNeverGivesCoarserSteps) {
+  EXPECT_EQ(timeResolutionOfType(0x4d44), 2 * second);    // vfat
+  EXPECT_EQ(timeResolutionOfType(0x2011BAB0), 10000000);  // exfat
+  EXPECT_EQ(timeResolutionOfType(0xEF53), 1);             // ext4
+  EXPECT_EQ(timeResolutionOfType(0x65735546), 1);         // FUSE: whatever is behind it
 }
 
 }  // namespace

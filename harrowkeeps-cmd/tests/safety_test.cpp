@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <signal.h>
-#include <sys/inotify.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -13,36 +13,19 @@
 
 #include <filesystem>
 
-#include "atomic_copy.h"
+#include "temporary_file.h"
 #include "test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class Safety : public ::testing::Test {
- protected:
-  void SetUp() override {
-    sandbox = makeSandbox();
-    options.drives = sandbox.drives;
-    options.workingFolder = sandbox.c;
-  }
-  void TearDown() override { removeSandbox(sandbox); }
-
-  Sandbox sandbox;
-  RunOptions options;
-};
-
-std::string pattern(std::size_t size) {
-  std::string data(size, '\0');
-  for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>('a' + (i * 7 + i / 4096) % 26);
-  return data;
-}
+using Safety = SandboxTest;
 
 std::vector<std::string> temporariesIn(const std::string& folder) {
   std::vector<std::string> found;
   for (const std::string& name : filesBelow(folder))
-    if (isTemporaryName(fs::path(name).filename().string())) found.push_back(name);
+    if (isOurTemporaryName(fs::path(name).filename().string())) found.push_back(name);
   return found;
 }
 
@@ -53,13 +36,11 @@ TEST_F(Safety, KilledCopyLeavesNoFinalNameAndTheRerunCompletesIt) {
   makeFolders(sandbox.j + "/Horses");
 
   // Kill the moment the temporary appears, long before 64 MB are written.
-  int watch = inotify_init1(IN_CLOEXEC);
+  int watch = watchForNewEntries(sandbox.j + "/Horses");
   ASSERT_GE(watch, 0);
-  ASSERT_GE(inotify_add_watch(watch, (sandbox.j + "/Horses").c_str(), IN_CREATE), 0);
   int outFd = -1, errFd = -1;
   pid_t child = startProgram("/CXCOPY C:\\Horses J:\\Horses /S /D /I /Y", options, outFd, errFd);
-  alignas(inotify_event) char events[4096];
-  ASSERT_GT(read(watch, events, sizeof events), 0);
+  ASSERT_TRUE(waitForNewEntry(watch));
   kill(child, SIGKILL);
   RunResult killed = finishProgram(child, outFd, errFd);
   close(watch);
@@ -80,13 +61,11 @@ TEST_F(Safety, StoppedCopyRemovesItsTemporary) {
   makeFolders(sandbox.c + "/Sports");
   writeFile(sandbox.c + "/Sports/big.dat", pattern(64u << 20));
   makeFolders(sandbox.j + "/Sports");
-  int watch = inotify_init1(IN_CLOEXEC);
+  int watch = watchForNewEntries(sandbox.j + "/Sports");
   ASSERT_GE(watch, 0);
-  ASSERT_GE(inotify_add_watch(watch, (sandbox.j + "/Sports").c_str(), IN_CREATE), 0);
   int outFd = -1, errFd = -1;
   pid_t child = startProgram("/CXCOPY C:\\Sports J:\\Sports /S /D /I /Y", options, outFd, errFd);
-  alignas(inotify_event) char events[4096];
-  ASSERT_GT(read(watch, events, sizeof events), 0);
+  ASSERT_TRUE(waitForNewEntry(watch));
   kill(child, SIGTERM);
   RunResult stopped = finishProgram(child, outFd, errFd);
   close(watch);
@@ -112,7 +91,9 @@ TEST_F(Safety, TargetFolderThatIsTheSourceIsNeverWritten) {
   EXPECT_EQ(run.exitCode, 5);
   EXPECT_EQ(lines(run.out),
             (std::vector<std::string>{"C:\\a\\b\\x.txt", "C:\\a\\b\\b\\x.txt",
-                                      "Cannot perform a cyclic copy", "1 File(s) copied"}));
+                                      "Cannot perform a cyclic copy",
+                                      "  " + sandbox.drives + "/c:/a/b is the source folder itself",
+                                      "1 File(s) copied", "1 File(s) not copied"}));
   EXPECT_EQ(readFile(sandbox.c + "/a/b/x.txt"), "original");
   EXPECT_EQ(readFile(sandbox.c + "/a/x.txt"), "original");
 }
@@ -130,7 +111,8 @@ TEST_F(Safety, WriteCutShortByFileSizeLimitLeavesNoPartialFile) {
             (std::vector<std::string>{
                 "C:\\Lotto5\\a-small.txt", "C:\\Lotto5\\b-large.dat",
                 "File creation error - The file is too large for the destination file system.",
-                "C:\\Lotto5\\c-small.txt", "2 File(s) copied"}));
+                "  writing " + sandbox.drives + "/j:/Lotto5/b-large.dat", "C:\\Lotto5\\c-small.txt",
+                "2 File(s) copied", "1 File(s) not copied"}));
   EXPECT_EQ(filesBelow(sandbox.j + "/Lotto5"),
             (std::vector<std::string>{"a-small.txt", "c-small.txt"}));
 }
@@ -150,10 +132,13 @@ TEST_F(Safety, UnreadableFileIsReportedAndTheRestGoesOn) {
   if (run.out.find("3 File(s) copied") != std::string::npos)
     GTEST_SKIP() << "permissions cannot be taken away here";
   EXPECT_EQ(run.exitCode, 5);
+  const std::string folder = sandbox.drives + "/c:/PBall";
   EXPECT_EQ(lines(run.out),
             (std::vector<std::string>{"C:\\PBall\\1.txt", "C:\\PBall\\2.txt", "Access denied",
-                                      "C:\\PBall\\3.txt", "C:\\PBall\\Locked", "Access denied",
-                                      "2 File(s) copied"}));
+                                      "  cannot read " + folder + "/2.txt", "C:\\PBall\\3.txt",
+                                      "C:\\PBall\\Locked", "Access denied",
+                                      "  cannot read the folder " + folder + "/Locked",
+                                      "2 File(s) copied", "2 File(s) not copied"}));
   EXPECT_EQ(filesBelow(sandbox.j + "/PBall"), (std::vector<std::string>{"1.txt", "3.txt"}));
 }
 
@@ -168,7 +153,9 @@ TEST_F(Safety, TargetRefusingWritesIsReported) {
   if (run.exitCode == 0) GTEST_SKIP() << "permissions cannot be taken away here";
   EXPECT_EQ(run.exitCode, 5);
   EXPECT_EQ(lines(run.out),
-            (std::vector<std::string>{"C:\\Quinto5\\a.txt", "Access denied", "0 File(s) copied"}));
+            (std::vector<std::string>{"C:\\Quinto5\\a.txt", "Access denied",
+                                      "  writing " + sandbox.drives + "/j:/Quinto5/a.txt",
+                                      "0 File(s) copied", "1 File(s) not copied"}));
 }
 
 TEST_F(Safety, LinksInsideTheTargetAreNotFollowed) {
@@ -188,7 +175,8 @@ TEST_F(Safety, LinksInsideTheTargetAreNotFollowed) {
   EXPECT_EQ(lines(run.out),
             (std::vector<std::string>{"C:\\Pick4\\b.txt", "C:\\Pick4\\sub\\a.txt",
                                       "Invalid path - a link on the target is not followed",
-                                      "1 File(s) copied"}));
+                                      "  " + sandbox.drives + "/j:/Pick4/sub is a symbolic link",
+                                      "1 File(s) copied", "1 File(s) not copied"}));
   // The link named b.txt was replaced by the copy; what it pointed at is untouched.
   EXPECT_EQ(readFile(elsewhere + "/victim"), "keep me");
   EXPECT_EQ(filesBelow(elsewhere), (std::vector<std::string>{"victim"}));
@@ -197,35 +185,43 @@ TEST_F(Safety, LinksInsideTheTargetAreNotFollowed) {
   EXPECT_TRUE(S_ISREG(info.st_mode));
 }
 
-TEST_F(Safety, AbandonedTemporariesGoWhenTheFolderIsNextWritten) {
-  pid_t gone = fork();
-  if (gone == 0) _exit(0);
-  waitpid(gone, nullptr, 0);
-  const std::string abandoned = ".hkcmd-" + std::to_string(gone) + "-1.tmp";
-  const std::string live = ".hkcmd-" + std::to_string(getpid()) + "-1.tmp";
-
+// Only a leftover that is ours and that no writer holds goes; a run in
+// another container has another process id space, so the writer's process id
+// proves nothing either way.
+TEST_F(Safety, LeftoverTemporaryGoesOnlyWhenProvablyAbandoned) {
   makeFolders(sandbox.c + "/Pick3");
   writeFile(sandbox.c + "/Pick3/new.txt", "new");
-  makeFolders(sandbox.j + "/Pick3");
-  writeFile(sandbox.j + "/Pick3/" + abandoned, "half a file");
-  writeFile(sandbox.j + "/Pick3/" + live, "another run is writing this");
-  writeFile(sandbox.j + "/Pick3/.hkcmd-notes.tmp", "the user's own file");
+  const std::string folder = sandbox.j + "/Pick3/";
+  makeFolders(folder);
+  const std::string abandoned = temporaryName(999999999, 1);
+  const std::string beingWritten = temporaryName(999999999, 2);  // no such process here
+  const std::string userFile = ".hkcmd-999999999-3.tmp";         // our old pattern, no check
+  writeFile(folder + abandoned, "half a file");
+  writeFile(folder + beingWritten, "a run elsewhere is writing this");
+  writeFile(folder + userFile, "the user's own file");
+  int held = open((folder + beingWritten).c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
 
-  RunResult run = runProgram("/CXCOPY C:\\Pick3 J:\\Pick3 /S /D /I /Y", options);
+  RunResult run = xcopy("C:\\Pick3 J:\\Pick3 /S /D /I /Y");
+  close(held);
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_FALSE(exists(sandbox.j + "/Pick3/" + abandoned));
-  EXPECT_TRUE(exists(sandbox.j + "/Pick3/" + live));
-  EXPECT_TRUE(exists(sandbox.j + "/Pick3/.hkcmd-notes.tmp"));
+  EXPECT_FALSE(exists(folder + abandoned));
+  EXPECT_EQ(readFile(folder + beingWritten), "a run elsewhere is writing this");
+  EXPECT_EQ(readFile(folder + userFile), "the user's own file");
+  EXPECT_EQ(readFile(folder + "new.txt"), "new");
 }
 
-TEST(TemporaryNames, OnlyOursAreRecognised) {
-  EXPECT_TRUE(isTemporaryName(".hkcmd-123-4.tmp"));
-  EXPECT_FALSE(isTemporaryName(".hkcmd-123.tmp"));
-  EXPECT_FALSE(isTemporaryName(".hkcmd-abc-4.tmp"));
-  EXPECT_FALSE(isTemporaryName("hkcmd-123-4.tmp"));
-  EXPECT_FALSE(isTemporaryName(".hkcmd-123-4.tmp.doc"));
-  EXPECT_TRUE(isAbandonedTemporary(".hkcmd-99999999999-1.tmp"));  // no such process id
-  EXPECT_FALSE(isAbandonedTemporary(".hkcmd-1-1.tmp"));           // init is always running
+TEST(TemporaryNames, OnlyNamesWithTheirCheckValueAreOurs) {
+  const std::string name = temporaryName(123, 4);
+  EXPECT_TRUE(isOurTemporaryName(name)) << name;
+  EXPECT_NE(temporaryName(123, 5), name);
+  std::string altered = name;
+  altered[7] = '9';  // another process id under the same check value
+  EXPECT_FALSE(isOurTemporaryName(altered));
+  EXPECT_FALSE(isOurTemporaryName(".hkcmd-123-4.tmp"));
+  EXPECT_FALSE(isOurTemporaryName(name + ".doc"));
+  EXPECT_FALSE(isOurTemporaryName(name.substr(1)));
 }
 
 // A full disk, made with a small tmpfs in a mount namespace of our own; the
@@ -264,9 +260,10 @@ TEST_F(Safety, FullDiskIsReportedAndStopsWithoutPartialFiles) {
   waitpid(helper, &status, 0);
   if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
     GTEST_SKIP() << "no mount namespace for a small file system here";
-  EXPECT_EQ(lines(text), (std::vector<std::string>{"5", "C:\\Full\\a.txt", "C:\\Full\\b.dat",
-                                                   "Insufficient disk space", "1 File(s) copied",
-                                                   "--", "a.txt"}));
+  EXPECT_EQ(lines(text), (std::vector<std::string>{
+                             "5", "C:\\Full\\a.txt", "C:\\Full\\b.dat", "Insufficient disk space",
+                             "  writing " + sandbox.drives + "/j:/Full/b.dat", "1 File(s) copied",
+                             "2 File(s) not copied", "--", "a.txt"}));
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <linux/capability.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -15,6 +17,9 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+#include "command_text.h"
+#include "xcopy_command.h"
 
 namespace fs = std::filesystem;
 
@@ -184,4 +189,55 @@ std::vector<std::string> lines(const std::string& text) {
 
 bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
+}
+
+std::string pattern(std::size_t size) {
+  std::string data(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>('a' + (i * 7 + i / 4096) % 26);
+  return data;
+}
+
+int watchForNewEntries(const std::string& folder) {
+  int watch = inotify_init1(IN_CLOEXEC);
+  if (watch < 0) return -1;
+  if (inotify_add_watch(watch, folder.c_str(), IN_CREATE) < 0) {
+    close(watch);
+    return -1;
+  }
+  return watch;
+}
+
+bool waitForNewEntry(int watch) {
+  pollfd ready{watch, POLLIN, 0};
+  if (poll(&ready, 1, 60000) != 1) return false;
+  alignas(inotify_event) char events[4096];
+  return read(watch, events, sizeof events) > 0;
+}
+
+void SandboxTest::SetUp() {
+  sandbox = makeSandbox();
+  options.drives = sandbox.drives;
+  options.workingFolder = sandbox.c;
+}
+
+void SandboxTest::TearDown() {
+  removeSandbox(sandbox);
+}
+
+InProcessResult runXcopyHere(const std::string& arguments, const std::string& drives,
+                             const BatchLimits& limits) {
+  int fd = memfd_create("xcopy-output", MFD_CLOEXEC);
+  if (fd < 0) throw std::runtime_error("memfd_create failed");
+  XcopySettings settings;
+  settings.drives = drives;
+  settings.output = Output{fd, fd};
+  settings.batchLimits = limits;
+  InProcessResult result;
+  result.exitCode = runXcopy(splitArguments(arguments), settings);
+  off_t size = lseek(fd, 0, SEEK_CUR);
+  result.output.resize(static_cast<std::size_t>(size));
+  if (pread(fd, result.output.data(), result.output.size(), 0) != size)
+    throw std::runtime_error("cannot read the output back");
+  close(fd);
+  return result;
 }

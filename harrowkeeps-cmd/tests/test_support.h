@@ -2,11 +2,14 @@
 // program does: one argument, its own session, no terminal unless asked.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/types.h>
 
 #include <string>
 #include <vector>
+
+#include "write_batch.h"
 
 // A folder under $TMPDIR with drive links "c:" and "j:" already made, removed
 // with everything in it at the end of the test.
@@ -53,3 +56,31 @@ struct timespec modificationTime(const std::string& path);
 std::vector<std::string> filesBelow(const std::string& folder);  // relative, sorted
 std::vector<std::string> lines(const std::string& text);
 bool contains(const std::string& text, const std::string& part);
+
+// Bytes that differ from block to block, so a misplaced block shows.
+std::string pattern(std::size_t size);
+
+// Starts watching a folder for new entries; waitForNewEntry() then returns
+// once one appeared (or after a minute). -1 when inotify is not to be had.
+int watchForNewEntries(const std::string& folder);
+bool waitForNewEntry(int watch);
+
+// A test with a fresh sandbox and options that run the program in it, from C:.
+class SandboxTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  RunResult xcopy(const std::string& rest) { return runProgram("/CXCOPY " + rest, options); }
+
+  Sandbox sandbox;
+  RunOptions options;
+};
+
+// XCOPY run inside the test process, for tests that stand between it and the
+// kernel; both outputs go to one memory file, in order.
+struct InProcessResult {
+  int exitCode = -1;
+  std::string output;
+};
+InProcessResult runXcopyHere(const std::string& arguments, const std::string& drives,
+                             const BatchLimits& limits = defaultBatchLimits());

@@ -6,24 +6,15 @@
 
 #include <filesystem>
 
+#include "messages.h"
 #include "test_support.h"
-#include "xcopy_command.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class TreeCopy : public ::testing::Test {
+class TreeCopy : public SandboxTest {
  protected:
-  void SetUp() override {
-    sandbox = makeSandbox();
-    options.drives = sandbox.drives;
-    options.workingFolder = sandbox.c;
-  }
-  void TearDown() override { removeSandbox(sandbox); }
-
-  RunResult xcopy(const std::string& rest) { return runProgram("/CXCOPY " + rest, options); }
-
   // A small "My Documents": nested folders, a dot-file, an empty folder.
   void makeDocuments() {
     std::string docs = sandbox.c + "/My Documents";
@@ -36,9 +27,6 @@ class TreeCopy : public ::testing::Test {
     chmod((docs + "/notes.txt").c_str(), 0640);
     setModificationTime(docs + "/notes.txt", 1500000000, 123456789);
   }
-
-  Sandbox sandbox;
-  RunOptions options;
 };
 
 const char* documentsJob = "\"C:\\My Documents\" \"J:\\My Documents\" /S /D /I /Y";
@@ -132,7 +120,9 @@ TEST_F(TreeCopy, EmptyRootsAreRelativeToTheCurrentFolder) {
   // Job "B" with empty roots names the same folder twice.
   RunResult b = xcopy("BAS\\*.bas BAS\\*.bas /S /D /I /Y");
   EXPECT_EQ(b.exitCode, 4);
-  EXPECT_EQ(lines(b.err), (std::vector<std::string>{"Cannot perform a cyclic copy"}));
+  EXPECT_EQ(lines(b.err),
+            (std::vector<std::string>{"Cannot perform a cyclic copy",
+                                      "  the target is the source folder " + sandbox.c + "/BAS"}));
   EXPECT_EQ(filesBelow(sandbox.c + "/BAS"), (std::vector<std::string>{"a.bas"}));
 }
 
@@ -170,6 +160,8 @@ TEST_F(TreeCopy, EveryMessageAndExitCode) {
   makeDocuments();
   makeFolders(sandbox.c + "/BAS");
   writeFile(sandbox.c + "/BAS/a.bas", "a");
+  const std::string cFolder = sandbox.drives + "/c:";
+  const std::string noQ = "  Q: has no link \"q:\" in the drives folder " + sandbox.drives;
   const MessageCase cases[] = {
       {"XCOPY a b", 1, {text::usage.data()}, {}},
       {"", 1, {text::usage.data()}, {}},
@@ -179,39 +171,59 @@ TEST_F(TreeCopy, EveryMessageAndExitCode) {
        {"'del' is not recognized as an internal or external command,",
         "operable program or batch file."},
        {}},
-      {"/CXCOPY Q:\\BAS J:\\x /S /D /I /Y", 4, {text::invalidDrive.data()}, {"0 File(s) copied"}},
-      {"/CXCOPY C:\\BAS Q:\\x /S /D /I /Y", 4, {text::invalidDrive.data()}, {"0 File(s) copied"}},
+      {"/CXCOPY Q:\\BAS J:\\x /S /D /I /Y",
+       4,
+       {"Invalid drive specification", noQ},
+       {"0 File(s) copied"}},
+      {"/CXCOPY C:\\BAS Q:\\x /S /D /I /Y",
+       4,
+       {"Invalid drive specification", noQ},
+       {"0 File(s) copied"}},
+      {"/CXCOPY 1:\\BAS J:\\x /S /D /I /Y",
+       4,
+       {"Invalid drive specification", "  1: is not a drive letter"},
+       {"0 File(s) copied"}},
       {"/CXCOPY C:\\Lottery J:\\Lottery /S /D /I /Y",
        1,
-       {"File not found - Lottery"},
+       {"File not found - Lottery", "  looked for in " + cFolder},
        {"0 File(s) copied"}},
       {"/CXCOPY C:\\BAS\\*.zip J:\\x /S /D /I /Y",
        1,
-       {"File not found - *.zip"},
+       {"File not found - *.zip", "  looked for in " + cFolder + "/BAS"},
        {"0 File(s) copied"}},
-      {"/CXCOPY C:\\Nowhere\\*.bas J:\\x /S /D /I /Y", 4, {"Invalid path"}, {"0 File(s) copied"}},
-      {"/CXCOPY C:\\BAS J:\\x\\*\\y /S /D /I /Y", 4, {"Invalid path"}, {"0 File(s) copied"}},
+      {"/CXCOPY C:\\Nowhere\\*.bas J:\\x /S /D /I /Y",
+       4,
+       {"Invalid path", "  " + cFolder + "/Nowhere does not exist"},
+       {"0 File(s) copied"}},
+      {"/CXCOPY C:\\BAS J:\\x\\*\\y /S /D /I /Y",
+       4,
+       {"Invalid path", "  J:\\x\\*\\y: a folder's name cannot hold * or ?"},
+       {"0 File(s) copied"}},
       {"/CXCOPY C:\\BAS C:\\BAS\\a.bas\\inside /S /D /I /Y",
        4,
-       {"Invalid path"},
+       {"Invalid path", "  " + cFolder + "/BAS/a.bas is a file, not a folder"},
        {"0 File(s) copied"}},
       {"/CXCOPY C:\\My Documents J:\\My Documents /S /D /I /Y",
        4,
-       {"Invalid number of parameters"},
+       {"Invalid number of parameters", "  a path with blanks needs double quotes around it"},
        {"0 File(s) copied"}},
-      {"/CXCOPY /S /D /I /Y", 4, {"Invalid number of parameters"}, {"0 File(s) copied"}},
+      {"/CXCOPY /S /D /I /Y",
+       4,
+       {"Invalid number of parameters", "  no source was named"},
+       {"0 File(s) copied"}},
       {"/CXCOPY C:\\BAS J:\\x /S /E", 4, {"Invalid parameter - /E"}, {}},
       {"/CXCOPY C:\\ C:\\Backup /S /D /I /Y",
        4,
-       {"Cannot perform a cyclic copy"},
+       {"Cannot perform a cyclic copy",
+        "  the target " + cFolder + "/Backup lies inside the source " + cFolder},
        {"0 File(s) copied"}},
       {"/CXCOPY C:\\BAS C:\\BAS /D /I /Y",
        4,
-       {"File cannot be copied onto itself"},
+       {"File cannot be copied onto itself", "  " + cFolder + "/BAS"},
        {"0 File(s) copied"}},
       {"/CXCOPY C:\\BAS\\a.bas C:\\BAS\\A.BAS /D /Y",
        4,
-       {"File cannot be copied onto itself"},
+       {"File cannot be copied onto itself", "  " + cFolder + "/BAS/a.bas"},
        {"0 File(s) copied"}},
   };
   for (const MessageCase& c : cases) {
@@ -295,86 +307,6 @@ TEST_F(TreeCopy, WithoutSlashYExistingFilesNeedAYes) {
   EXPECT_EQ(readFile(sandbox.j + "/Pick3/a.txt"), "old a");
   EXPECT_EQ(readFile(sandbox.j + "/Pick3/b.txt"), "new b");
   EXPECT_EQ(lines(run.out).back(), "1 File(s) copied");
-}
-
-TEST_F(TreeCopy, LinksFifosAndDotFiles) {
-  std::string source = sandbox.c + "/Sports";
-  makeFolders(source + "/real");
-  writeFile(source + "/real/inside.txt", "inside");
-  writeFile(sandbox.root + "/outside.txt", "pointed at");
-  fs::create_symlink(sandbox.root + "/outside.txt", source + "/link.txt");
-  fs::create_directory_symlink(source, source + "/loop");  // would never end if followed
-  fs::create_symlink(sandbox.root + "/nothing", source + "/broken.txt");
-  ASSERT_EQ(mkfifo((source + "/pipe").c_str(), 0644), 0);
-
-  options.mergeOutput = true;
-  RunResult run = xcopy("C:\\Sports J:\\Sports /S /D /I /Y");
-  EXPECT_EQ(run.exitCode, 0) << run.out;
-  EXPECT_EQ(lines(run.out), (std::vector<std::string>{
-                                "C:\\Sports\\broken.txt",
-                                "Skipped - link to nothing",
-                                "C:\\Sports\\link.txt",
-                                "C:\\Sports\\pipe",
-                                "Skipped - not a regular file",
-                                "C:\\Sports\\loop",
-                                "Skipped - link to a folder, not followed",
-                                "C:\\Sports\\real\\inside.txt",
-                                "2 File(s) copied",
-                            }));
-  struct stat info {};
-  ASSERT_EQ(lstat((sandbox.j + "/Sports/link.txt").c_str(), &info), 0);
-  EXPECT_TRUE(S_ISREG(info.st_mode));
-  EXPECT_EQ(readFile(sandbox.j + "/Sports/link.txt"), "pointed at");
-  EXPECT_EQ(filesBelow(sandbox.j + "/Sports"),
-            (std::vector<std::string>{"link.txt", "real/", "real/inside.txt"}));
-}
-
-// A FAT stick keeps times in 2-second steps; the copy's time comes back
-// rounded down and must still count as up to date.
-TEST_F(TreeCopy, SecondRunOntoATwoSecondTargetCopiesNothing) {
-  std::string source = sandbox.c + "/Roulette";
-  makeFolders(source);
-  for (int i = 0; i < 4; ++i) {
-    std::string name = source + "/spin" + std::to_string(i);
-    writeFile(name, "spin");
-    setModificationTime(name, 1700000001 + i, 700000000);  // odd and even seconds
-  }
-  int null = open("/dev/null", O_WRONLY);
-  auto run = [&](long long resolution) {
-    XcopySettings settings;
-    settings.drives = sandbox.drives;
-    settings.output = Output{null, null};
-    settings.forcedTimeResolution = resolution;
-    return runXcopy(splitArguments("C:\\Roulette J:\\Roulette /S /D /I /Y"), settings);
-  };
-  ASSERT_EQ(run(2 * 1000000000LL), 0);
-  auto storeAsFat = [&] {
-    for (int i = 0; i < 4; ++i) {
-      std::string name = sandbox.j + "/Roulette/spin" + std::to_string(i);
-      long long seconds = modificationTime(name).tv_sec;
-      setModificationTime(name, seconds - seconds % 2, 0);
-    }
-  };
-  storeAsFat();
-  auto newest = [&](int i) {
-    return modificationTime(sandbox.j + "/Roulette/spin" + std::to_string(i));
-  };
-  timespec before = newest(0);
-  ASSERT_EQ(run(2 * 1000000000LL), 0);
-  EXPECT_EQ(newest(0).tv_nsec, before.tv_nsec) << "spin0 was copied again";
-
-  // Compared at full resolution the same copies would all look stale.
-  ASSERT_EQ(run(1), 0);
-  EXPECT_EQ(newest(0).tv_nsec, 700000000);
-  storeAsFat();
-
-  // A change since the last run is still seen.
-  setModificationTime(source + "/spin2", 1700000010, 0);
-  writeFile(source + "/spin2", "changed");
-  setModificationTime(source + "/spin2", 1700000010, 0);
-  ASSERT_EQ(run(2 * 1000000000LL), 0);
-  EXPECT_EQ(readFile(sandbox.j + "/Roulette/spin2"), "changed");
-  close(null);
 }
 
 }  // namespace

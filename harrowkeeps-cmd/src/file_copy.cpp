@@ -1,0 +1,238 @@
+// One file: whether it goes, and writing it into the batch.
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "copy_data.h"
+#include "copy_walk.h"
+#include "dos_path.h"
+#include "file_operations.h"
+#include "name_lookup.h"
+#include "newer_rule.h"
+#include "prompt.h"
+#include "source_entries.h"
+#include "time_resolution.h"
+#include "wildcard.h"
+
+namespace {
+
+mode_t currentUmask() {
+  static const mode_t mask = [] {
+    mode_t old = umask(0);
+    umask(old);
+    return old;
+  }();
+  return mask;
+}
+
+bool meansTargetIsFull(int error) {
+  // A full or read-only target will refuse every file after this one too.
+  return error == ENOSPC || error == EDQUOT || error == EROFS;
+}
+
+std::string folderProblemText(int error) {
+  if (error == insideSourceProblem) return std::string(text::cyclicCopy);
+  if (error == ELOOP) return std::string(text::linkOnTarget);
+  if (error == ENOTDIR || error == EEXIST) return std::string(text::fileInTheWay);
+  return describeWriteError(error);
+}
+
+// Which thing on the target a folder problem is about.
+std::string folderProblemDetail(const TargetFolder& folder, int error) {
+  const TargetFolder* blocked = &folder;
+  while (blocked->parent && blocked->parent->state == FolderState::unusable &&
+         blocked->parent->problem == error)
+    blocked = blocked->parent;
+  std::string path = targetFolderPath(*blocked);
+  if (error == insideSourceProblem) return path + " is the source folder itself";
+  if (error == ELOOP) return path + " is a symbolic link";
+  if (error == ENOTDIR || error == EEXIST) return path + " is a file";
+  return "cannot write in " + path;
+}
+
+void reportTargetProblem(Walk& walk, const std::string& shown, const TargetFolder& folder,
+                         int error) {
+  reportNotCopied(walk, shown, folderProblemText(error), folderProblemDetail(folder, error));
+  if (meansTargetIsFull(error)) walk.tally.stopped = true;
+}
+
+// The name line is out already.
+void reportWriteFailure(Walk& walk, int error, const std::string& detail) {
+  writeLine(walk.job.output.err, describeWriteError(error));
+  writeLine(walk.job.output.err, detailLine(detail));
+  ++walk.tally.notCopied;
+  if (meansTargetIsFull(error)) walk.tally.stopped = true;
+}
+
+long long timeResolutionOn(Walk& walk, TargetFolder& target) {
+  for (const auto& [device, resolution] : walk.timeResolutions)
+    if (device == target.device) return resolution;
+  long long resolution = probeTimeResolution(target.fd);
+  if (resolution == 0) resolution = timeResolutionOfFolder(target.fd);
+  walk.timeResolutions.emplace_back(target.device, resolution);
+  return resolution;
+}
+
+bool isUpToDate(Walk& walk, TargetFolder& target, const timespec& source, const timespec& copy) {
+  if (source.tv_sec == copy.tv_sec && source.tv_nsec == copy.tv_nsec) return true;
+  return !sourceIsNewer(source, copy, timeResolutionOn(walk, target));
+}
+
+// Copies the open source into a temporary and hands it to the batch;
+// 0 or an errno.
+int writeIntoBatch(Walk& walk, int in, const struct stat& info, TargetFolder& target,
+                   const std::string& targetName, const std::string& shown,
+                   const std::string& targetPath) {
+  int folderFd = batchFolderFd(walk.batch, target.fd, target.device, target.inode);
+  if (folderFd < 0) return errno;
+  const mode_t wanted = info.st_mode & 0777;
+  Temporary temporary;
+  int error = createTemporary(folderFd, wanted, temporary);
+  if (error != 0) return error;
+  error = copyFileData(in, temporary.fd, info.st_size, info.st_dev, target.device);
+  // The umask may have taken bits off; a file system without Unix
+  // permissions (FAT) refuses, which costs nothing that matters.
+  if (error == 0 && (wanted & ~currentUmask()) != wanted)
+    (void)fileOperations.setMode(temporary.fd, wanted);
+  if (error == 0) {
+    const timespec times[2] = {info.st_atim, info.st_mtim};
+    if (fileOperations.setTimes(temporary.fd, times) != 0) error = errno;
+  }
+  if (error != 0) {
+    discardTemporary(folderFd, temporary);
+    return error;
+  }
+  // Let the disk start on it now; the batch's flush then finds less to wait for.
+  (void)fileOperations.startWriteback(temporary.fd);
+  PendingFile pending;
+  pending.temporary = temporary;
+  pending.folderFd = folderFd;
+  pending.device = target.device;
+  pending.bytes = info.st_size;
+  pending.finalName = targetName;
+  pending.shownName = shown;
+  pending.targetPath = targetPath;
+  addToBatch(walk.batch, std::move(pending));
+  return 0;
+}
+
+}  // namespace
+
+void reportNotCopied(Walk& walk, const std::string& shown, std::string_view reason,
+                     const std::string& detail) {
+  writeLine(walk.job.output.out, shown);
+  writeLine(walk.job.output.err, reason);
+  writeLine(walk.job.output.err, detailLine(detail));
+  ++walk.tally.notCopied;
+}
+
+void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
+                 const struct stat& seen, bool viaLink, const std::string& shown,
+                 TargetFolder& target) {
+  const CopyJob& job = walk.job;
+  ++walk.tally.matched;
+  std::string targetName = !job.fixedTargetName.empty() ? job.fixedTargetName
+                           : !job.renameMask.empty()    ? applyRenameMask(job.renameMask, name)
+                                                        : name;
+  std::string holder;
+  if (!claimTargetName(target, targetName, shown, holder)) {
+    reportNotCopied(walk, shown, text::notCopiedNameTaken,
+                    joinDisplay(target.display, targetName) + " is the copy of " + holder);
+    return;
+  }
+  TargetEntry existing;
+  if (int error = lookupTargetEntry(target, targetName, existing); error != 0) {
+    if (walk.tally.stopped) {
+      ++walk.tally.notCopied;
+      return;
+    }
+    reportTargetProblem(walk, shown, target, error);
+    return;
+  }
+  if (existing.exists) {
+    if (S_ISDIR(existing.info.st_mode)) {
+      reportNotCopied(walk, shown, text::folderInTheWay,
+                      joinUnixPath(targetFolderPath(target), existing.name) + " is a folder");
+      return;
+    }
+    // Only a regular file can be up to date; a link or anything else in its
+    // place is replaced (the link itself, never what it points at).
+    if (job.switches.newerOnly && S_ISREG(existing.info.st_mode) &&
+        isUpToDate(walk, target, seen.st_mtim, existing.info.st_mtim))
+      return;
+    if (walk.tally.stopped) {
+      ++walk.tally.notCopied;
+      return;
+    }
+    if (!job.switches.overwriteSilently && !walk.overwriteAll) {
+      KeyAnswer answer = askOverwrite(joinDisplay(target.display, existing.name), job.output);
+      if (answer.answer != Answer::chosen) {
+        walk.tally.interrupted = answer.answer == Answer::interrupted;
+        walk.tally.unanswered = answer.answer == Answer::noInput;
+        return;
+      }
+      if (answer.key == 'N') return;
+      if (answer.key == 'A') walk.overwriteAll = true;
+    }
+    targetName = existing.name;
+  }
+  if (walk.tally.stopped) {
+    // The target took no more: what would have gone is counted, not named.
+    ++walk.tally.notCopied;
+    return;
+  }
+
+  int in = openSource(from.fd, name, viaLink);
+  if (in < 0) {
+    int error = errno;
+    if (error == ENOENT) return;  // removed since the listing: no longer part of the source
+    reportNotCopied(walk, shown, describeReadError(error),
+                    "cannot read " + joinUnixPath(from.path, name));
+    return;
+  }
+  struct stat info {};
+  if (fstat(in, &info) != 0 || !S_ISREG(info.st_mode) ||
+      (!viaLink && (info.st_ino != seen.st_ino || info.st_dev != seen.st_dev))) {
+    // Swapped for something else since we looked: leave it for the next run.
+    close(in);
+    writeLine(job.output.out, shown);
+    writeLine(job.output.err, text::skippedSpecial);
+    return;
+  }
+  if (int error = prepareTargetFolder(target); error != 0) {
+    close(in);
+    reportTargetProblem(walk, shown, target, error);
+    return;
+  }
+  writeLine(job.output.out, shown);
+  const std::string targetPath = joinUnixPath(targetFolderPath(target), targetName);
+  int error = writeIntoBatch(walk, in, info, target, targetName, shown, targetPath);
+  close(in);
+  if (error != 0) {
+    reportWriteFailure(walk, error, "writing " + targetPath);
+    return;
+  }
+  if (batchIsFull(walk.batch)) completePendingCopies(walk);
+}
+
+void completePendingCopies(Walk& walk) {
+  for (const FileOutcome& outcome : completeBatch(walk.batch)) {
+    if (outcome.error == 0) {
+      ++walk.tally.copied;
+      continue;
+    }
+    reportWriteFailure(walk, outcome.error,
+                       (outcome.whileFlush ? "flushing " : "renaming into place ") +
+                           outcome.targetPath + ", the copy of " + outcome.shownName);
+  }
+}
+
+void flushCompletedCopies(Walk& walk) {
+  for (int error : flushRenames(walk.batch)) {
+    writeLine(walk.job.output.err, describeWriteError(error));
+    writeLine(walk.job.output.err,
+              detailLine("flushing the target: the copies named above may not all be on it"));
+    walk.tally.flushFailed = true;
+  }
+}

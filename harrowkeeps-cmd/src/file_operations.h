@@ -1,0 +1,32 @@
+// Every call that changes the target or makes it durable goes through this
+// table, so a test can stand between the copy and the kernel and see the
+// order in which data, flushes and renames happen (or make a file system
+// that keeps coarse times). The program itself never changes it.
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <time.h>
+
+struct FileOperations {
+  int (*openAt)(int folderFd, const char* name, int flags, mode_t mode);
+  int (*makeFolderAt)(int folderFd, const char* name, mode_t mode);
+  int (*renameAt)(int fromFolderFd, const char* from, int toFolderFd, const char* to);
+  int (*unlinkAt)(int folderFd, const char* name, int flags);
+  int (*close)(int fd);
+  ssize_t (*write)(int fd, const void* data, size_t size);
+  int (*cloneFile)(int to, int from);  // a reflink of the whole file
+  ssize_t (*copyRange)(int from, int to, size_t size);
+  ssize_t (*sendFile)(int to, int from, size_t size);
+  int (*setTimes)(int fd, const timespec times[2]);
+  int (*setMode)(int fd, mode_t mode);
+  int (*lock)(int fd, int operation);  // flock
+  int (*startWriteback)(int fd);       // begins writing the data out, waits for nothing
+  int (*syncData)(int fd);             // fdatasync
+  int (*syncFileSystem)(int fd);       // syncfs
+};
+
+// The kernel's own calls.
+FileOperations realFileOperations();
+
+extern FileOperations fileOperations;

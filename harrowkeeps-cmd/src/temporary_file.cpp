@@ -1,0 +1,137 @@
+#include "temporary_file.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+
+#include "file_operations.h"
+#include "interrupt.h"
+
+namespace {
+
+constexpr std::string_view prefix = ".hkcmd-";
+constexpr std::string_view suffix = ".tmp";
+
+std::uint32_t checkValue(std::string_view numbers) {
+  // FNV-1a over the two numbers and a salt of our own: not a secret, just
+  // a pattern no one types or generates by chance.
+  std::uint32_t hash = 2166136261u;
+  for (std::string_view part : {std::string_view("harrowkeeps-cmd temporary "), numbers}) {
+    for (char c : part) {
+      hash ^= static_cast<unsigned char>(c);
+      hash *= 16777619u;
+    }
+  }
+  return hash;
+}
+
+bool allDigits(std::string_view text) {
+  if (text.empty() || text.size() > 20) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+}  // namespace
+
+std::string temporaryName(long processId, unsigned long sequence) {
+  std::string numbers = std::to_string(processId) + "-" + std::to_string(sequence);
+  char check[16];
+  snprintf(check, sizeof check, "%08x", static_cast<unsigned>(checkValue(numbers)));
+  return std::string(prefix) + numbers + "-" + check + std::string(suffix);
+}
+
+bool isOurTemporaryName(std::string_view name) {
+  if (name.size() <= prefix.size() + suffix.size()) return false;
+  if (name.substr(0, prefix.size()) != prefix) return false;
+  if (name.substr(name.size() - suffix.size()) != suffix) return false;
+  std::string_view middle = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+  std::size_t first = middle.find('-');
+  std::size_t second = middle.rfind('-');
+  if (first == std::string_view::npos || second == first) return false;
+  std::string_view numbers = middle.substr(0, second);
+  if (!allDigits(numbers.substr(0, first)) || !allDigits(numbers.substr(first + 1))) return false;
+  char check[16];
+  snprintf(check, sizeof check, "%08x", static_cast<unsigned>(checkValue(numbers)));
+  return middle.substr(second + 1) == check;
+}
+
+int createTemporary(int folderFd, mode_t mode, Temporary& temporary) {
+  static unsigned long sequence = 0;
+  temporary = Temporary{};
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    int fd = -1;
+    {
+      // No stop may fall between creating the file and telling the stop
+      // handler about it.
+      StopSignalsHeld held;
+      std::string name = temporaryName(static_cast<long>(getpid()), ++sequence);
+      fd = fileOperations.openAt(folderFd, name.c_str(),
+                                 O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+      if (fd < 0) {
+        if (errno == EEXIST) continue;
+        return errno;
+      }
+      int slot = registerTemporary(folderFd, name.c_str());
+      if (slot < 0) {
+        fileOperations.unlinkAt(folderFd, name.c_str(), 0);
+        fileOperations.close(fd);
+        return EMFILE;
+      }
+      temporary.fd = fd;
+      temporary.slot = slot;
+      snprintf(temporary.name, sizeof temporary.name, "%s", name.c_str());
+    }
+    // Blocking: a sweeper holds the lock only for as long as it takes to
+    // look. Where locks cannot be had, sweepers cannot get one either and
+    // remove nothing, which is the safe side.
+    while (fileOperations.lock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && info.st_nlink > 0) return 0;
+    // A sweeper took the fresh file for a leftover before our lock was on
+    // it; it is gone, so start again under another name.
+    clearTemporary(temporary.slot);
+    fileOperations.close(fd);
+    temporary = Temporary{};
+  }
+  return EEXIST;
+}
+
+void discardTemporary(int folderFd, Temporary& temporary) {
+  if (temporary.fd < 0) return;
+  fileOperations.unlinkAt(folderFd, temporary.name, 0);
+  clearTemporary(temporary.slot);
+  fileOperations.close(temporary.fd);
+  temporary = Temporary{};
+}
+
+void releaseTemporary(Temporary& temporary) {
+  if (temporary.fd < 0) return;
+  clearTemporary(temporary.slot);
+  fileOperations.close(temporary.fd);
+  temporary = Temporary{};
+}
+
+bool removeIfAbandoned(int folderFd, const std::string& name) {
+  if (!isOurTemporaryName(name)) return false;
+  int fd =
+      openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool removed = false;
+  struct stat opened {};
+  struct stat named {};
+  if (fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) &&
+      fileOperations.lock(fd, LOCK_EX | LOCK_NB) == 0 &&
+      fstatat(folderFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+      named.st_dev == opened.st_dev && named.st_ino == opened.st_ino)
+    removed = fileOperations.unlinkAt(folderFd, name.c_str(), 0) == 0;
+  close(fd);
+  return removed;
+}

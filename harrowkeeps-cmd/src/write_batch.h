@@ -1,0 +1,77 @@
+// Copies that are complete in their temporaries but not yet under their
+// final names. A final name must never hold data that is still only in
+// memory: a stick pulled or a power cut after the rename would leave an empty
+// or partial file with the source's time, which /D would then take for an
+// up-to-date copy for ever. So temporaries are gathered in a batch, the batch
+// is flushed (one syncfs, or fdatasync per file when there are only a few),
+// and only then renamed; before the closing count one more flush makes the
+// renames themselves durable. Batches end by count, bytes or time, so a
+// flush is seldom and a stopped run loses little.
+#pragma once
+
+#include <sys/types.h>
+#include <time.h>
+
+#include <string>
+#include <vector>
+
+#include "temporary_file.h"
+
+struct PendingFile {
+  Temporary temporary;
+  int folderFd = -1;  // the batch's own descriptor of the folder
+  dev_t device = 0;
+  long long bytes = 0;
+  std::string finalName;
+  std::string shownName;   // the source, as listed
+  std::string targetPath;  // the final name's Unix path, for messages
+};
+
+struct BatchFolder {
+  dev_t device = 0;
+  ino_t inode = 0;
+  int fd = -1;
+};
+
+struct BatchLimits {
+  std::size_t files = 1000;
+  long long bytes = 128ll << 20;
+  long long nanoseconds = 2'000'000'000;
+  std::size_t fewFiles = 4;  // up to this many on one file system: fdatasync each
+};
+
+struct WriteBatch {
+  BatchLimits limits;
+  std::vector<PendingFile> files;
+  std::vector<BatchFolder> folders;
+  long long bytes = 0;
+  timespec started{};
+  // One descriptor per file system with renames not yet flushed.
+  std::vector<BatchFolder> renamedOn;
+};
+
+// What happened to one file when its batch was completed.
+struct FileOutcome {
+  std::string shownName;
+  std::string targetPath;
+  int error = 0;            // 0: under its final name
+  bool whileFlush = false;  // the flush failed, not the rename
+};
+
+// The limits for this process: a pending file keeps its descriptor (and the
+// lock on it) open, so the count stays well inside the descriptor limit.
+BatchLimits defaultBatchLimits();
+
+// A descriptor of the folder that stays open as long as the batch needs it;
+// -1 with errno set when none can be had.
+int batchFolderFd(WriteBatch& batch, int folderFd, dev_t device, ino_t inode);
+
+void addToBatch(WriteBatch& batch, PendingFile&& file);
+bool batchIsFull(const WriteBatch& batch);
+
+// Flushes the pending files' data, then renames them; one outcome per file.
+std::vector<FileOutcome> completeBatch(WriteBatch& batch);
+
+// Flushes each file system that took renames since the last call; the
+// errno of each flush that failed.
+std::vector<int> flushRenames(WriteBatch& batch);

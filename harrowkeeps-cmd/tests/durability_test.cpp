@@ -1,0 +1,226 @@
+// The order in which a copy reaches the medium, seen from between the copy
+// and the kernel: no final name before the data under it is flushed, and no
+// closing count before the renames are flushed.
+#include <errno.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "file_operations.h"
+#include "temporary_file.h"
+#include "test_support.h"
+
+namespace {
+
+enum class Call { create, data, flushFile, flushAll, rename, output };
+
+struct Recorded {
+  Call call;
+  std::string name;  // the temporary's; the text for output
+};
+
+std::vector<Recorded> calls;
+std::map<int, std::string> temporaryOnFd;
+FileOperations kernel;
+int failFileSystemFlushes = 0;  // how many syncfs calls fail with EIO
+
+void noteData(int fd) {
+  auto known = temporaryOnFd.find(fd);
+  if (known != temporaryOnFd.end()) calls.push_back({Call::data, known->second});
+}
+
+int recordOpenAt(int folder, const char* name, int flags, mode_t mode) {
+  int fd = kernel.openAt(folder, name, flags, mode);
+  if (fd >= 0 && (flags & O_CREAT) && isOurTemporaryName(name)) {
+    temporaryOnFd[fd] = name;
+    calls.push_back({Call::create, name});
+  }
+  return fd;
+}
+
+ssize_t recordWrite(int fd, const void* data, size_t size) {
+  ssize_t written = kernel.write(fd, data, size);
+  if (temporaryOnFd.count(fd)) {
+    noteData(fd);
+  } else {
+    calls.push_back({Call::output, std::string(static_cast<const char*>(data), size)});
+  }
+  return written;
+}
+
+int recordClone(int to, int from) {
+  int result = kernel.cloneFile(to, from);
+  if (result == 0) noteData(to);
+  return result;
+}
+
+ssize_t recordCopyRange(int from, int to, size_t size) {
+  ssize_t moved = kernel.copyRange(from, to, size);
+  if (moved > 0) noteData(to);
+  return moved;
+}
+
+ssize_t recordSendFile(int to, int from, size_t size) {
+  ssize_t moved = kernel.sendFile(to, from, size);
+  if (moved > 0) noteData(to);
+  return moved;
+}
+
+int recordClose(int fd) {
+  temporaryOnFd.erase(fd);
+  return kernel.close(fd);
+}
+
+int recordSyncData(int fd) {
+  auto known = temporaryOnFd.find(fd);
+  calls.push_back({Call::flushFile, known == temporaryOnFd.end() ? "" : known->second});
+  return kernel.syncData(fd);
+}
+
+int recordSyncFileSystem(int fd) {
+  calls.push_back({Call::flushAll, ""});
+  if (failFileSystemFlushes > 0) {
+    --failFileSystemFlushes;
+    errno = EIO;
+    return -1;
+  }
+  return kernel.syncFileSystem(fd);
+}
+
+int recordRename(int fromFolder, const char* from, int toFolder, const char* to) {
+  calls.push_back({Call::rename, from});
+  return kernel.renameAt(fromFolder, from, toFolder, to);
+}
+
+class Durability : public SandboxTest {
+ protected:
+  void SetUp() override {
+    SandboxTest::SetUp();
+    kernel = fileOperations;
+    calls.clear();
+    temporaryOnFd.clear();
+    failFileSystemFlushes = 0;
+    fileOperations.openAt = recordOpenAt;
+    fileOperations.write = recordWrite;
+    fileOperations.cloneFile = recordClone;
+    fileOperations.copyRange = recordCopyRange;
+    fileOperations.sendFile = recordSendFile;
+    fileOperations.close = recordClose;
+    fileOperations.syncData = recordSyncData;
+    fileOperations.syncFileSystem = recordSyncFileSystem;
+    fileOperations.renameAt = recordRename;
+  }
+  void TearDown() override {
+    fileOperations = kernel;
+    SandboxTest::TearDown();
+  }
+
+  void makeFiles(const std::string& folder, int count, std::size_t size) {
+    makeFolders(sandbox.c + "/" + folder);
+    for (int i = 0; i < count; ++i)
+      writeFile(sandbox.c + "/" + folder + "/f" + std::to_string(100 + i), pattern(size + i));
+  }
+};
+
+std::size_t count(Call call) {
+  std::size_t n = 0;
+  for (const Recorded& recorded : calls) n += recorded.call == call;
+  return n;
+}
+
+// Every rename of a temporary comes after a flush that came after the last
+// of its data; the closing count comes after a flush of the file system that
+// came after the last rename. Returns what is wrong, or "".
+std::string orderProblems() {
+  std::string problems;
+  std::map<std::string, std::size_t> lastData;
+  std::size_t lastFlushAll = 0;
+  bool anyFlushAll = false;
+  std::map<std::string, std::size_t> lastFlushOf;
+  std::size_t lastRename = 0;
+  bool anyRename = false;
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    const Recorded& recorded = calls[i];
+    switch (recorded.call) {
+      case Call::create:
+      case Call::data:
+        lastData[recorded.name] = i;
+        break;
+      case Call::flushFile:
+        lastFlushOf[recorded.name] = i;
+        break;
+      case Call::flushAll:
+        lastFlushAll = i;
+        anyFlushAll = true;
+        break;
+      case Call::rename: {
+        std::size_t data = lastData.at(recorded.name);
+        bool fileFlushed = lastFlushOf.count(recorded.name) && lastFlushOf[recorded.name] > data;
+        bool allFlushed = anyFlushAll && lastFlushAll > data;
+        if (!fileFlushed && !allFlushed) problems += "renamed unflushed: " + recorded.name + "\n";
+        lastRename = i;
+        anyRename = true;
+        break;
+      }
+      case Call::output:
+        if (recorded.name.find("File(s) copied") != std::string::npos && anyRename &&
+            !(anyFlushAll && lastFlushAll > lastRename))
+          problems += "counted before the renames were flushed\n";
+        break;
+    }
+  }
+  return problems;
+}
+
+TEST_F(Durability, EveryRenameFollowsAFlushOfItsDataAndTheCountFollowsAFlushOfTheRenames) {
+  makeFiles("Horses", 23, 3000);
+  BatchLimits limits;
+  limits.files = 5;
+  limits.fewFiles = 4;
+  InProcessResult run = runXcopyHere("C:\\Horses J:\\Horses /S /D /I /Y", sandbox.drives, limits);
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_TRUE(contains(run.output, "23 File(s) copied"));
+  EXPECT_EQ(orderProblems(), "");
+  EXPECT_EQ(count(Call::rename), 23u);
+  // Four full batches flushed whole, the last three files one by one, and
+  // one flush for the renames: the flushes are few, not one per file.
+  EXPECT_EQ(count(Call::flushAll), 5u);
+  EXPECT_EQ(count(Call::flushFile), 3u);
+  EXPECT_EQ(readFile(sandbox.j + "/Horses/f122"), pattern(3022));
+}
+
+TEST_F(Durability, ABatchEndsAtItsByteLimit) {
+  makeFiles("Lotto6", 3, 1 << 20);
+  BatchLimits limits;
+  limits.bytes = 1 << 20;  // each file fills a batch of its own
+  InProcessResult run = runXcopyHere("C:\\Lotto6 J:\\Lotto6 /S /D /I /Y", sandbox.drives, limits);
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_EQ(orderProblems(), "");
+  EXPECT_EQ(count(Call::flushFile), 3u);
+  EXPECT_EQ(count(Call::flushAll), 1u);
+}
+
+TEST_F(Durability, AFailedFlushLeavesNoFinalNameAndIsCounted) {
+  makeFiles("Roulette", 6, 100);
+  BatchLimits limits;
+  limits.files = 3;
+  limits.fewFiles = 1;
+  failFileSystemFlushes = 1;  // the first batch's flush
+  InProcessResult run =
+      runXcopyHere("C:\\Roulette J:\\Roulette /S /D /I /Y", sandbox.drives, limits);
+  EXPECT_EQ(run.exitCode, 5) << run.output;
+  EXPECT_EQ(orderProblems(), "");
+  EXPECT_EQ(filesBelow(sandbox.j + "/Roulette"),
+            (std::vector<std::string>{"f103", "f104", "f105"}));
+  const std::string target = sandbox.drives + "/j:/Roulette/";
+  EXPECT_TRUE(contains(run.output, "File creation error - " + std::string(strerror(EIO)) +
+                                       "\n  flushing " + target + "f100, the copy of " +
+                                       "C:\\Roulette\\f100\n"))
+      << run.output;
+  EXPECT_TRUE(contains(run.output, "3 File(s) copied\n3 File(s) not copied\n")) << run.output;
+}
+
+}  // namespace

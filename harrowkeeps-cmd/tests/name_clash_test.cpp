@@ -1,0 +1,68 @@
+// Two source names that one case-insensitive target name would merge: the
+// first is copied, the second named as not copied, and the run says so.
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace {
+
+using NameClash = SandboxTest;
+
+TEST_F(NameClash, RenameMaskThatMergesTwoNamesCopiesTheFirstOnly) {
+  makeFolders(sandbox.c + "/BAS");
+  writeFile(sandbox.c + "/BAS/a.BAS", "upper");
+  writeFile(sandbox.c + "/BAS/a.bas", "lower");
+  writeFile(sandbox.c + "/BAS/b.bas", "b");
+  options.mergeOutput = true;
+  const std::string job = "C:\\BAS\\*.bas J:\\BaBa\\*.bas /S /D /I /Y";
+  const std::vector<std::string> refused = {"C:\\BAS\\a.bas",
+                                            "Not copied - its name on the target is taken",
+                                            "  J:\\BaBa\\a.bas is the copy of C:\\BAS\\a.BAS"};
+
+  RunResult first = xcopy(job);
+  EXPECT_EQ(first.exitCode, 5);
+  std::vector<std::string> expected = {"C:\\BAS\\a.BAS"};
+  expected.insert(expected.end(), refused.begin(), refused.end());
+  expected.insert(expected.end(), {"C:\\BAS\\b.bas", "2 File(s) copied", "1 File(s) not copied"});
+  EXPECT_EQ(lines(first.out), expected);
+  EXPECT_EQ(filesBelow(sandbox.j + "/BaBa"), (std::vector<std::string>{"a.bas", "b.bas"}));
+  EXPECT_EQ(readFile(sandbox.j + "/BaBa/a.bas"), "upper");
+
+  // Every run says it again: the backup of a.bas is still missing.
+  RunResult second = xcopy(job);
+  EXPECT_EQ(second.exitCode, 5);
+  expected = refused;
+  expected.insert(expected.end(), {"0 File(s) copied", "1 File(s) not copied"});
+  EXPECT_EQ(lines(second.out), expected);
+  EXPECT_EQ(readFile(sandbox.j + "/BaBa/a.bas"), "upper");
+}
+
+TEST_F(NameClash, FoldersAndFilesDifferingOnlyInCaseAreNotMerged) {
+  makeFolders(sandbox.c + "/Docs/WORK");
+  makeFolders(sandbox.c + "/Docs/Work");
+  writeFile(sandbox.c + "/Docs/WORK/x.txt", "from WORK");
+  writeFile(sandbox.c + "/Docs/Work/x.txt", "from Work");
+  writeFile(sandbox.c + "/Docs/Notes", "a file");
+  makeFolders(sandbox.c + "/Docs/notes");
+  writeFile(sandbox.c + "/Docs/notes/y.txt", "y");
+  options.mergeOutput = true;
+  RunResult run = xcopy("C:\\Docs J:\\Docs /S /D /I /Y");
+  EXPECT_EQ(run.exitCode, 5);
+  EXPECT_EQ(lines(run.out), (std::vector<std::string>{
+                                "C:\\Docs\\Notes",
+                                "C:\\Docs\\notes",
+                                "Not copied - its name on the target is taken",
+                                "  J:\\Docs\\notes is the copy of C:\\Docs\\Notes",
+                                "C:\\Docs\\WORK\\x.txt",
+                                "C:\\Docs\\Work",
+                                "Not copied - its name on the target is taken",
+                                "  J:\\Docs\\Work is the copy of C:\\Docs\\WORK",
+                                "2 File(s) copied",
+                                "2 File(s) not copied",
+                            }));
+  EXPECT_EQ(readFile(sandbox.j + "/Docs/WORK/x.txt"), "from WORK");
+  EXPECT_EQ(filesBelow(sandbox.j + "/Docs"),
+            (std::vector<std::string>{"Notes", "WORK/", "WORK/x.txt"}));
+}
+
+}  // namespace
