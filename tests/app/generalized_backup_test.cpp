@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/app_test_support.h"
+#include "app/golden_screens.h"
 #include "app/input_screen_state.h"
 #include "app/program_state.h"
 #include "console/grid/cell_grid.h"
@@ -23,11 +24,6 @@ std::string repeat(const std::string& s, int n) {
   std::string out;
   for (int i = 0; i < n; ++i) out += s;
   return out;
-}
-
-std::string trimmed(std::string s) {
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
 }
 
 // Clears a field (the cursor goes to its end first) and types a new text.
@@ -80,38 +76,17 @@ TEST_F(GeneralizedBackupTest, DrawsItsTextFramesAndFields) {
   const ProgramRun r = run({[] { typeText("\r"); }, [] { typeText("\r"); }});
   ASSERT_GE(r.frames.size(), 4u);
   const Frame& source = r.frames[2];
-  const std::vector<std::pair<int, std::string>> text = {
-      {1, "         * Generalized backup: User-input *"},
-      {3, " You can select the directory (folder) to backup."},
-      {5, " This function considers ALL files and sub-directories"},
-      {6, " to be copied / backed-up from Source to Destination."},
-      {8, " * If the directory does NOT exist on the Destination, one"},
-      {9, " will be created and all files from source will be copied."},
-      {10, " ** If the directory exists on Destination, then only the"},
-      {11, " modified files will be copied (replaced or updated)."},
-      {13, " To avoid the 'Invalid number of parameters' error of XCOPY,"},
-      {14, " this function surrounds directory names by quotation marks,"},
-      {15, " in case the directory name contains blank spaces."},
-  };
-  for (const auto& [row, line] : text) EXPECT_EQ(trimmed(source.rows[row - 1]), line) << row;
-  for (int row : {2, 4, 7, 12, 16, 20, 21, 22, 23, 24, 25}) {
-    EXPECT_EQ(trimmed(source.rows[static_cast<size_t>(row - 1)]), "") << row;
-  }
-  const std::string top = std::string(13, ' ') + "╔" + repeat("═", 56) + "╗" + std::string(9, ' ');
-  const std::string bottom =
-      std::string(13, ' ') + "╚" + repeat("═", 56) + "╝" + std::string(9, ' ');
-  EXPECT_EQ(source.rows[16], top);
-  EXPECT_EQ(source.rows[17], std::string(13, ' ') + "║ Enter directory name on Source:  " +
-                                 "C:\\MyDocuments       " + " ║" + std::string(9, ' '));
-  EXPECT_EQ(source.rows[18], bottom);
+  EXPECT_TRUE(showsGoldenScreen(source, "generalized_backup"));
   EXPECT_EQ(source.cursorRow, 18);
   EXPECT_EQ(source.cursorColumn, 49);
 
+  // The target frame is the source frame, four rows lower.
+  const std::vector<std::string> screen = goldenScreen("generalized_backup");
   const Frame& target = r.frames[3];
-  EXPECT_EQ(target.rows[20], top);
-  EXPECT_EQ(target.rows[21], std::string(13, ' ') + "║ Enter Destination Drive Letter, :, \\ " +
-                                 " E:\\             " + " ║" + std::string(9, ' '));
-  EXPECT_EQ(target.rows[22], bottom);
+  EXPECT_EQ(trimmedRow(target.rows[20]), screen[16]);
+  EXPECT_EQ(trimmedRow(target.rows[21]),
+            std::string(13, ' ') + "║ Enter Destination Drive Letter, :, \\  E:\\              ║");
+  EXPECT_EQ(trimmedRow(target.rows[22]), screen[18]);
   EXPECT_EQ(target.cursorRow, 22);
   EXPECT_EQ(target.cursorColumn, 54);
 }
@@ -123,11 +98,11 @@ TEST_F(GeneralizedBackupTest, TheDefaultsCopyMyDocumentsToE) {
             (std::vector<std::string>{R"(XCOPY "C:\MyDocuments" "E:\MyDocuments" /S /D /I /Y)"}));
   // Run on a cleared screen in yellow on cyan, then the pause.
   const Frame& pause = r.frames[4];
-  EXPECT_EQ(trimmed(pause.rows[0]), "Press a key to continue ...");
+  EXPECT_EQ(trimmedRow(pause.rows[0]), "Press a key to continue ...");
   EXPECT_EQ(screenAttribute(1, 1), yellowOnCyan);
   // "N" leaves: Menu II is drawn again.
   ASSERT_EQ(r.frames.size(), 7u);
-  EXPECT_EQ(trimmed(r.frames[6].rows[0]), std::string(37, ' ') + "II");
+  EXPECT_EQ(trimmedRow(r.frames[6].rows[0]), std::string(37, ' ') + "II");
 }
 
 TEST_F(GeneralizedBackupTest, TheTargetFolderIsTheTargetTextAndTheSourceLessItsRoot) {
@@ -195,9 +170,9 @@ TEST_F(GeneralizedBackupTest, TheQuestionBoxAndOnlyNLeaves) {
   run(script);
   EXPECT_EQ(memoryProcessHost.creations.size(), 6u);
   ASSERT_EQ(box.size(), 3u);
-  EXPECT_EQ(trimmed(box[0]), std::string(24, ' ') + "╔" + repeat("═", 32) + "╗");
-  EXPECT_EQ(trimmed(box[1]), std::string(24, ' ') + "║ Run this function again (Y/N)? ║");
-  EXPECT_EQ(trimmed(box[2]), std::string(24, ' ') + "╚" + repeat("═", 32) + "╝");
+  EXPECT_EQ(trimmedRow(box[0]), std::string(24, ' ') + "╔" + repeat("═", 32) + "╗");
+  EXPECT_EQ(trimmedRow(box[1]), std::string(24, ' ') + "║ Run this function again (Y/N)? ║");
+  EXPECT_EQ(trimmedRow(box[2]), std::string(24, ' ') + "╚" + repeat("═", 32) + "╝");
   EXPECT_EQ(boxCorner, blackOnWhite);
   EXPECT_EQ(boxSide, blackOnWhite);
   EXPECT_EQ(boxInside, whiteOnBlack);
@@ -254,11 +229,11 @@ TEST_F(GeneralizedBackupTest, ACommandThatCannotStartShowsThisScreensErrorPageAn
                               typeText("\r");
                             },
                             [] { typeText("\r"); }, [] { typeText(" "); }, [] { typeText("n"); }});
-  EXPECT_EQ(trimmed(page), "    The path you specified doesn't exist.");
+  EXPECT_EQ(trimmedRow(page), "    The path you specified doesn't exist.");
   EXPECT_EQ(frames, 1);
   // Resumed at the top of this screen, not of Menu II: the source field is asked for again.
   ASSERT_GE(r.frames.size(), 6u);
-  EXPECT_EQ(trimmed(r.frames[5].rows[0]), "         * Generalized backup: User-input *");
+  EXPECT_EQ(trimmedRow(r.frames[5].rows[0]), "         * Generalized backup: User-input *");
   EXPECT_EQ(memoryProcessHost.creations.size(), 2u);
   EXPECT_EQ(lastError, 76);
 }

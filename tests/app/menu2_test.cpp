@@ -3,48 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "app/app_test_support.h"
+#include "app/golden_screens.h"
 #include "app/program_state.h"
 #include "console/grid/cell_grid.h"
 #include "console/memory/memory_process_host.h"
 
 namespace {
-
-const std::vector<std::string> expectedMenu2 = {
-    "                                     II",
-    "",
-    "         This is Menu II of the best backup program based on XCOPY.",
-    "",
-    "",
-    "              For more info, read: http://www.harrowkeeps.net/backup.htm",
-    "",
-    "",
-    "",
-    " ╒════════════════════════════════════════════════════════════════════════════╕",
-    " │                           Select the function:                             │",
-    " ├───┬───────────────────────────────┬┬───┬───────────────────────────────────┤",
-    " │ 5 │ Update C:\\Lotto5 to J:\\Lotto5 ││ 3 │ Update C:\\Pick3 to J:\\Pick3       │",
-    " ├───┼───────────────────────────────┤├───┼───────────────────────────────────┤",
-    " │ 6 │ Update C:\\Lotto6 to J:\\Lotto6 ││ 4 │ Update C:\\Pick4 to J:\\Pick4       │",
-    " ├───┼───────────────────────────────┤├───┼───────────────────────────────────┤",
-    " │ P │ Update C:\\PBall to J:\\PBall   ││ Q │ Update C:\\Quinto5 Files to J:     │",
-    " ├───┼───────────────────────────────┤├───┼───────────────────────────────────┤",
-    " │ R │ Update C:\\Roulette to J:\\     ││ H │ Update C:\\Horses to J:\\Horses     │",
-    " ├───┼───────────────────────────────┤├───┼───────────────────────────────────┤",
-    " │ S │ Update C:\\Sports Files to J:  ││ G │ Generalized Backup - User-input   │",
-    " ╘═══╧════════════════╤═══╤══════════╧╧═══╧══════════════════╤════════════════╛",
-    "                      │ X │ Return to Main Menu              │",
-    "                      ╘═══╧══════════════════════════════════╛",
-    "",
-};
-
-std::string trimmed(std::string s) {
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
-}
-
-bool isMainMenu(const Frame& f) {
-  return f.rows[1].find("Harrowkeeps.EXE") != std::string::npos;
-}
 
 class Menu2Test : public ::testing::Test {
  protected:
@@ -58,9 +22,7 @@ TEST_F(Menu2Test, LowerCaseAOpensItDrawnInYellowOnCyan) {
   const ProgramRun run = runProgramWithKeys({[] { typeText("a"); }});
   ASSERT_EQ(run.frames.size(), 2u);
   const Frame& menu = run.frames[1];
-  for (size_t r = 0; r < expectedMenu2.size(); ++r) {
-    EXPECT_EQ(trimmed(menu.rows[r]), expectedMenu2[r]) << "row " << r + 1;
-  }
+  EXPECT_TRUE(showsGoldenScreen(menu, "menu2"));
   for (int r = 1; r <= 25; ++r) {
     for (int c = 1; c <= 80; ++c) ASSERT_EQ(screenAttribute(r, c), 14 + 3 * 16) << r << "," << c;
   }
@@ -79,9 +41,9 @@ TEST_F(Menu2Test, ItsOwnTableAndKeyAreUsedNotTheMainMenus) {
   EXPECT_EQ(mainMenuKey, "A");
   EXPECT_EQ(memoryHost.beeps, 1);
   ASSERT_EQ(run.frames.size(), 5u);
-  EXPECT_EQ(trimmed(run.frames[2].rows[0]), "Press a key to continue ...");
-  EXPECT_EQ(trimmed(run.frames[3].rows[0]), expectedMenu2[0]) << "Menu II redraws after a job";
-  EXPECT_EQ(trimmed(run.frames[4].rows[0]), expectedMenu2[0]);
+  EXPECT_EQ(trimmedRow(run.frames[2].rows[0]), "Press a key to continue ...");
+  EXPECT_TRUE(showsGoldenScreen(run.frames[3], "menu2")) << "Menu II redraws after a job";
+  EXPECT_TRUE(showsGoldenScreen(run.frames[4], "menu2"));
 }
 
 TEST_F(Menu2Test, LowerCaseXGoesBackToAFreshMainMenuWithTheCursorOn) {
@@ -95,7 +57,7 @@ TEST_F(Menu2Test, LowerCaseXGoesBackToAFreshMainMenuWithTheCursorOn) {
   });
   EXPECT_EQ(run.exitCode, -1);
   ASSERT_EQ(run.frames.size(), 3u);
-  EXPECT_TRUE(isMainMenu(run.frames[2]));
+  EXPECT_TRUE(showsGoldenScreen(run.frames[2], "main_menu"));
   EXPECT_TRUE(screenGrid.cursorVisible);
   EXPECT_EQ(menu2Key, "X");
   EXPECT_EQ(memoryHost.beeps, 0);
@@ -115,8 +77,8 @@ TEST_F(Menu2Test, AnErrorInMenu2NeverReachesTheMainMenusPage) {
   });
   EXPECT_EQ(run.exitCode, 0);
   ASSERT_EQ(run.frames.size(), 5u);
-  EXPECT_EQ(trimmed(run.frames[3].rows[0]), expectedMenu2[0]);
-  EXPECT_TRUE(isMainMenu(run.frames[4]));
+  EXPECT_TRUE(showsGoldenScreen(run.frames[3], "menu2"));
+  EXPECT_TRUE(showsGoldenScreen(run.frames[4], "main_menu"));
   EXPECT_EQ(shown, 53);
 }
 

@@ -5,13 +5,13 @@ import sys
 import time
 import unittest
 
+from golden import golden_rows
 from jobs_e2e import PAUSE, Recorder, menu2_shown
 from tmux_session import TmuxSession
 
 PROGRAM = None
 
-FRAME_TOP = " " * 13 + "╔" + "═" * 56 + "╗"
-FRAME_BOTTOM = " " * 13 + "╚" + "═" * 56 + "╝"
+FRAME_TOP = golden_rows("drive_selection")[16]
 
 # The cursor's shape as the terminal host asks for it: a block in overwrite mode, an underline
 # (the thin console cursor) otherwise.
@@ -52,12 +52,7 @@ class DriveSelectionInTerminal(unittest.TestCase):
             t.send("s")
             rows = t.wait_for(lambda r: len(r) > 18 and "SOURCE Drive" in r[17],
                               what="the drive selection screen")
-            self.assertEqual(rows[3], "         * Setting the Drives: From Source to Target *")
-            self.assertEqual(rows[7], "    1) The SOURCE drive; default: C")
-            self.assertEqual(rows[8], "    2) The DESTINATION drive; default: J")
-            self.assertEqual(rows[16], FRAME_TOP)
-            self.assertEqual(rows[17], field_row(" Enter the Letter of SOURCE Drive: ", "C"))
-            self.assertEqual(rows[18], FRAME_BOTTOM)
+            self.assertEqual(rows[:25], golden_rows("drive_selection"))
             wait_for_cursor(t, (18, 51))
             # The field in blue on yellow: bright yellow background (103), blue text (34).
             self.assertIn("\x1b[34m\x1b[103mC                  \x1b[93m\x1b[46m ║", t.styled())
@@ -149,10 +144,7 @@ class GeneralizedBackupInTerminal(unittest.TestCase):
                 t.send("g")
                 rows = t.wait_for(lambda r: len(r) > 18 and SOURCE_PROMPT in r[17],
                                   what="the generalized backup screen")
-                self.assertEqual(rows[0], "         * Generalized backup: User-input *")
-                self.assertEqual(rows[14], " in case the directory name contains blank spaces.")
-                self.assertEqual(rows[16], FRAME_TOP)
-                self.assertEqual(rows[17], source_row("C:\\MyDocuments"))
+                self.assertEqual(rows[:25], golden_rows("generalized_backup"))
                 wait_for_cursor(t, (18, 49))
 
                 # Down twice: the third entry; a long text scrolls in the 21-cell field.

@@ -4,37 +4,12 @@ import sys
 import time
 import unittest
 
+from golden import golden_rows
 from tmux_session import TmuxSession
 
 PROGRAM = None
 
-MENU = [
-    "    Copyright (C) 2012 Harrowkeeps. Freeware: use it and pass it on.",
-    "    ° Harrowkeeps.EXE ~ version 3.01 ~ October 2012 - WWW.HARROWKEEPS.NET °",
-    "",
-    "    This fast program backs up folders/files by using the XCOPY command.",
-    "    For more info, read: http://www.harrowkeeps.net/backup.htm",
-    " ╒════════════════════════════════════════════════════════════════════════════╕",
-    " │                           Select the function:                             │",
-    " ├───┬───────────────────────────────┬┬───┬───────────────────────────────────┤",
-    " │ S │ Set Drives: Source, Target    ││ A │ Advance to Menu #2 ►              │",
-    " ├───┼───────────────────────────────┤├───┼───────────────────────────────────┤",
-    " │ B │ Update C:\\BAS Files to J:\\BAS ││ W │ Update C:\\Web-HTML Files to J:\\   │",
-    " ├───┼───────────────────────────────┤├───┼───────────────────────────────────┤",
-    " │ D │ Update C:\\DOC Files to J:     ││ L │ Update D:\\Lottery Files to J:\\    │",
-    " ├───┼───────────────────────────────┤├───┼───────────────────────────────────┤",
-    " │ Z │ Update C:\\MyZips to J:\\MyZips ││ F │ Update Avo\\Favorites to J:\\       │",
-    " ├───┼───────────────────────────────┤├───┼───────────────────────────────────┤",
-    " │ O │ Update Avo\\Downloads to J:\\   ││ R │ Update C:\\Program Downloads to J: │",
-    " ├───┼───────────────────────────────┤├───┼───────────────────────────────────┤",
-    " │ P │ Update Avo\\My Pictures to J:\\ ││ M │ Update Avo\\My Music to J:\\        │",
-    " ├───┼───────────────────────────────┤├───┼───────────────────────────────────┤",
-    " │ G │ Update C:\\BAS-Only to J:\\BaBa ││ V │ Update Avo\\My Videos to J:\\       │",
-    " ╘═══╧════════════════╤═══╤══════════╧╧═══╧══════════════════╤════════════════╛",
-    "                      │ X │      Exit to Command Prompt      │",
-    "                      ╘═══╧══════════════════════════════════╛",
-    "",
-]
+MENU = golden_rows("main_menu")
 
 
 def menu_shown(rows):
@@ -82,7 +57,10 @@ class MainMenuInTerminal(unittest.TestCase):
                 time.sleep(0.02)
             self.assertEqual(t.output().count(b"\a"), before + 1)
             t.send_raw(b"\x1b[1;5C")  # Ctrl+Right: one key, one beep
-            time.sleep(0.3)
+            deadline = time.time() + 5
+            while t.output().count(b"\a") < before + 2 and time.time() < deadline:
+                time.sleep(0.02)
+            t.wait_for(menu_shown, what="the redrawn menu after Ctrl+Right")
             self.assertEqual(t.output().count(b"\a"), before + 2)
             t.send("X")
             self.assertEqual(t.wait_for_exit(), 0)
