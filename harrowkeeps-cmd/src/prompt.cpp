@@ -2,12 +2,14 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <string>
 
 #include "interrupt.h"
+#include "key_decoder.h"
 
 namespace {
 
@@ -34,20 +36,34 @@ KeyAnswer readOneOf(std::string_view allowed, const Output& output) {
     tcsetattr(fd, TCSANOW, &oneKey);
   }
 
+  KeyDecoder decoder;
   for (;;) {
-    char key = 0;
-    ssize_t got = read(fd, &key, 1);
+    // Between the bytes of a sequence the terminal sends them at once; a
+    // pause means it was a lone Esc, or a sequence cut off, and either is
+    // dropped whole.
+    int wait = !inSequence(decoder) ? -1 : decoder.state == DecoderState::escape ? 100 : 500;
+    pollfd input{fd, POLLIN, 0};
+    int ready = poll(&input, 1, wait);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready == 0) {
+      giveUpSequence(decoder);
+      continue;
+    }
+    unsigned char byte = 0;
+    ssize_t got = ready > 0 ? read(fd, &byte, 1) : -1;
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) {
       result.answer = Answer::noInput;
       break;
     }
-    if (key == 3) {  // Ctrl+C in a terminal without signals
+    DecodedByte decoded = decodeByte(decoder, byte);
+    if (decoded.what == Decoded::interrupt) {  // Ctrl+C in a terminal without signals
       result.answer = Answer::interrupted;
       break;
     }
-    char letter = upper(key);
-    if (allowed.find(letter) != std::string_view::npos) {
+    if (decoded.what != Decoded::key) continue;
+    char letter = upper(decoded.key);
+    if (letter != 0 && allowed.find(letter) != std::string_view::npos) {
       result.answer = Answer::chosen;
       result.key = letter;
       break;

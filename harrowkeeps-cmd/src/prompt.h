@@ -15,7 +15,8 @@ struct KeyAnswer {
 };
 
 // Reads /dev/tty, or standard input when there is no terminal, until one of
-// the letters in `allowed` (upper case) comes. Ctrl+C stops; end of input is
+// the letters in `allowed` (upper case) comes as a key of its own: an arrow's
+// "ESC [ D" or a terminal's reply is no "D". Ctrl+C stops; end of input is
 // reported rather than waited on.
 KeyAnswer readOneOf(std::string_view allowed, const Output& output);
 

@@ -11,9 +11,64 @@
 
 #include <cstring>
 
+#include "key_decoder.h"
 #include "test_support.h"
 
 namespace {
+
+// The first key of `allowed` in the bursts, as the question reads them: a
+// pause between bursts ends whatever sequence was begun. '-' for none, '!'
+// for Ctrl+C.
+char answerFor(const std::vector<std::string>& bursts, std::string_view allowed) {
+  KeyDecoder decoder;
+  for (const std::string& burst : bursts) {
+    if (inSequence(decoder)) giveUpSequence(decoder);
+    for (char c : burst) {
+      DecodedByte decoded = decodeByte(decoder, static_cast<unsigned char>(c));
+      if (decoded.what == Decoded::interrupt) return '!';
+      char upper = decoded.key >= 'a' && decoded.key <= 'z' ? decoded.key - 32 : decoded.key;
+      if (decoded.what == Decoded::key && allowed.find(upper) != std::string_view::npos)
+        return upper;
+    }
+  }
+  return '-';
+}
+
+struct KeyCase {
+  std::vector<std::string> bursts;
+  const char* allowed;
+  char answer;
+  const char* what;
+};
+
+TEST(QuestionKeys, SequencesAreTakenWholeAndAreNoAnswer) {
+  const KeyCase cases[] = {
+      {{"d"}, "FD", 'D', "a plain key"},
+      {{"\x1b[Df"}, "FD", 'F', "Left arrow, CSI"},
+      {{"\x1bODf"}, "FD", 'F', "Left arrow, SS3"},
+      {{"\x1b[1;5Df"}, "FD", 'F', "Ctrl+Left"},
+      {{"\x1bO1;5Df"}, "FD", 'F', "Ctrl+Left with modifiers after SS3"},
+      {{"\x1b[15~d"}, "FD", 'D', "F5"},
+      {{"\x1b[[Ay"}, "YNA", 'Y', "F1 on the Linux console"},
+      {{"\x1b]11;rgb:0000/0000/0000\x07" "d"}, "FD", 'D', "OSC reply ended by BEL"},
+      {{"\x1b]11;rgb:ffff/ffff/ffff\x1b\\f"}, "FD", 'F', "OSC reply ended by ST"},
+      {{"\x1bP1$r0;1m\x1b\\d"}, "FD", 'D', "DCS reply"},
+      {{"\x1b_Gi=1;OK\x1b\\n"}, "YNA", 'N', "APC reply"},
+      {{"\x1b^any\x07y", "\x1bXany\x07n"}, "YNA", 'Y', "PM and SOS strings"},
+      {{"\x1b[M Daf"}, "FD", 'F', "X10 mouse report, its bytes no keys"},
+      {{"\x1b[<0;68;4Mf"}, "FD", 'F', "SGR mouse report"},
+      {{"\x1b[I\x1b[Od"}, "FD", 'D', "focus in and out"},
+      {{"\x1b[200~f\x1b[201~"}, "FD", 'F', "pasted text is typed"},
+      {{"\x1b" "df"}, "FD", 'F', "Alt+D"},
+      {{"\x1b", "d"}, "FD", 'D', "a lone Esc, then D"},
+      {{"\x1b[1;", "Df"}, "FD", 'D', "a sequence cut off by a pause is dropped"},
+      {{"\x1b[1;5\x18" "d"}, "FD", 'D', "CAN cancels a sequence"},
+      {{"\x1b[A\x1b[B"}, "YNA", '-', "arrows alone answer nothing"},
+      {{"\x03"}, "FD", '!', "Ctrl+C"},
+      {{"\x1b[1\x03"}, "FD", '!', "Ctrl+C inside a sequence"},
+  };
+  for (const KeyCase& c : cases) EXPECT_EQ(answerFor(c.bursts, c.allowed), c.answer) << c.what;
+}
 
 std::string readUntil(int fd, const std::string& wanted, std::string& seen) {
   while (seen.find(wanted) == std::string::npos) {

@@ -270,7 +270,7 @@ TEST_F(TreeCopy, OneFileAndTheTargetQuestion) {
                        "target (F = file, D = directory)? D\n"));
   EXPECT_EQ(readFile(sandbox.j + "/NewFolder/a.bas"), "a");
 
-  options.input = "f";
+  options.input = "\x1b[Df";  // Left arrow, then F: the arrow's D is no answer
   RunResult file = xcopy("C:\\BAS\\a.bas J:\\Renamed.txt /D /Y");
   EXPECT_EQ(file.exitCode, 0) << file.err;
   EXPECT_EQ(readFile(sandbox.j + "/Renamed.txt"), "a");
