@@ -245,6 +245,11 @@ TEST(KeyDecoder, ReportsSplitAcrossReadsAreStillSwallowed) {
       {ext(72), ext(83)});
 }
 
+TEST(KeyDecoder, KeysSplitAcrossReadsComeOutTheSame) {
+  expectSameKeysAtEveryCut("\x1b\x1b[B\x1b", {ext(80), "\x1b"});  // Alt+Down, then Esc
+  expectSameKeysAtEveryCut("\x1b[1;5C\xc3\xa4\x1bOP", {ext(77), "\x84", ext(59)});
+}
+
 TEST(KeyDecoder, AStringCutShortStopsSwallowingAfterAPause) {
   KeyDecoder decoder;
   std::deque<KeyEvent> events;

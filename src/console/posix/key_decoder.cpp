@@ -393,6 +393,8 @@ void decodeKeys(KeyDecoder& decoder, std::string_view bytes, int64_t nowMs,
       }
       size_t start = 1;
       uint16_t alt = 0;
+      // Esc Esc may be Alt with a key whose sequence is still on its way.
+      if (s[1] == esc && s.size() == 2 && !waitedOut()) break;
       if (s[1] == esc && s.size() > 2 && (s[2] == '[' || s[2] == 'O')) {
         start = 2;
         alt = flag::leftAlt;
