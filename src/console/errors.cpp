@@ -19,10 +19,6 @@ bool pendingErrorGoesToHandler() {
 
 }  // namespace
 
-ErrorState& activeErrorState() {
-  return *activeState;
-}
-
 ProcedureActivation::ProcedureActivation() : callerState(activeState) {
   activeState = &state;
 }

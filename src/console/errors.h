@@ -23,9 +23,6 @@ struct ErrorState {
   ErrorHandler handler = nullptr;
 };
 
-// The error state of the activation that is running.
-ErrorState& activeErrorState();
-
 // One activation of a procedure: a fresh, empty error state for as long as it lives, and the
 // caller's state back when it ends.
 struct ProcedureActivation {
