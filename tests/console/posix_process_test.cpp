@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -120,6 +121,45 @@ TEST_F(PosixProcessTest, TheExitCodeWhenWaitingTheIdentifierWhenNot) {
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(900));
   for (int i = 0; i < 200 && readFile(pidFile).empty(); ++i) usleep(10000);
   EXPECT_EQ(readFile(pidFile), std::to_string(pid) + "\n");
+}
+
+// A command is a job of its own: its process group is its own, so that the terminal's interrupt
+// can be its alone, and it starts with every signal at its default action and none held back,
+// whatever the program itself does with them at that moment.
+TEST_F(PosixProcessTest, ACommandRunsInItsOwnGroupWithDefaultSignals) {
+  // Read with the shell's builtins alone: a shell that waits for a child of its own holds
+  // signals back meanwhile.
+  const std::string report =
+      "read -r pid name state parent group rest < /proc/$$/stat\n"
+      "echo \"$group\" > \"$(dirname \"$0\")/group\"\n"
+      "while read -r key value; do case $key in SigIgn:|SigBlk:) echo \"$key $value\";; esac; "
+      "done < /proc/$$/status > \"$(dirname \"$0\")/signals\"\n";
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  struct sigaction oldInt {};
+  struct sigaction oldQuit {};
+  sigaction(SIGINT, &ignore, &oldInt);
+  sigaction(SIGQUIT, &ignore, &oldQuit);
+  const int32_t pid = runShellCommand(script("groups", report), 1, false, false);
+  sigaction(SIGINT, &oldInt, nullptr);
+  sigaction(SIGQUIT, &oldQuit, nullptr);
+  ASSERT_GT(pid, 0);
+  for (int i = 0; i < 300 && readFile(folder + "/signals").empty(); ++i) usleep(10000);
+
+  EXPECT_EQ(readFile(folder + "/group"), std::to_string(pid) + "\n");
+  EXPECT_NE(getpgrp(), pid);
+  std::istringstream lines(readFile(folder + "/signals"));
+  std::string name;
+  std::string mask;
+  int seen = 0;
+  while (lines >> name >> mask) {
+    const unsigned long long bits = std::stoull(mask, nullptr, 16);
+    for (int signal : {SIGINT, SIGQUIT, SIGTERM, SIGTSTP}) {
+      EXPECT_EQ(bits & (1ULL << (signal - 1)), 0u) << name << " has signal " << signal;
+    }
+    ++seen;
+  }
+  EXPECT_EQ(seen, 2);
 }
 
 TEST_F(PosixProcessTest, TheWaitEndsWithTheChildNotWithWhatItLeftRunning) {
