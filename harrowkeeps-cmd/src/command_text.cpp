@@ -48,6 +48,10 @@ InterpreterLine parseInterpreterLine(std::string_view text) {
     line.action = InterpreterAction::help;
     return line;
   }
+  if (!firstWords.empty() && firstWords[0].text == "--version") {
+    line.action = InterpreterAction::version;
+    return line;
+  }
   if (rest.size() < 2 || rest[0] != '/' || (rest[1] != 'C' && rest[1] != 'c')) {
     line.action = InterpreterAction::usage;
     return line;

@@ -18,6 +18,7 @@ std::vector<Argument> splitArguments(std::string_view text);
 enum class InterpreterAction {
   usage,    // no /C: we only run one command and leave
   help,     // --help or /?
+  version,  // --version
   nothing,  // /C with no command, which the Windows interpreter accepts silently
   runCommand,
 };

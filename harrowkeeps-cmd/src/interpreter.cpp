@@ -2,6 +2,7 @@
 
 #include "command_text.h"
 #include "drive_map.h"
+#include "help_text.h"
 #include "xcopy_command.h"
 
 int runInterpreter(std::string_view commandText, const Output& output) {
@@ -12,6 +13,9 @@ int runInterpreter(std::string_view commandText, const Output& output) {
       return 1;
     case InterpreterAction::help:
       writeText(output.out, helpText(drivesFolder()));
+      return 0;
+    case InterpreterAction::version:
+      writeText(output.out, versionText());
       return 0;
     case InterpreterAction::nothing:
       return 0;

@@ -74,36 +74,3 @@ std::string describeReadError(int error) {
       return std::string("File read error - ") + strerror(error);
   }
 }
-
-std::string helpText(const std::string& drives) {
-  return "harrowkeeps-cmd stands in for the Windows command interpreter and XCOPY.\n"
-         "\n"
-         "  harrowkeeps-cmd \"/C XCOPY source [target] [/S] [/D] [/I] [/Y]\"\n"
-         "\n"
-         "Drive letters: X: is the folder the symbolic link \"x:\" (lower case, with the\n"
-         "colon) points at, in the drives folder\n"
-         "  " +
-         drives +
-         "\n"
-         "which is $HARROWKEEPS_DRIVES, else ${XDG_DATA_HOME:-~/.local/share}/harrowkeeps/drives.\n"
-         "For example:  ln -s /media/$USER/BACKUP \"" +
-         drives +
-         "/j:\"\n"
-         "X:\\a\\b and X:a are both taken from the drive's folder; a path without a drive\n"
-         "is taken from the current folder, and \\a\\b from the host's root.\n"
-         "Names are found whatever their case; new folders get the case as written.\n"
-         "A letter without a link, or whose link leads nowhere, is an invalid drive.\n";
-}
-
-std::string xcopyHelpText() {
-  return "Copies files and folder trees.\n"
-         "\n"
-         "XCOPY source [target] [/S] [/D] [/I] [/Y]\n"
-         "\n"
-         "  source  A folder, a file, or a folder and a mask with * and ?.\n"
-         "  target  Where the copies go; a mask of its own renames them.\n"
-         "  /S      Copies the files of every sub-folder too (no empty folders).\n"
-         "  /D      Copies only files whose target copy is missing or older.\n"
-         "  /I      Takes a missing target as a folder when copying more than one file.\n"
-         "  /Y      Overwrites existing files without asking (/-Y asks).\n";
-}

@@ -57,6 +57,3 @@ inline constexpr std::string_view notRecognisedSecondLine = "operable program or
 std::string describeWriteError(int error);
 // ... and when the source could not be read.
 std::string describeReadError(int error);
-
-std::string helpText(const std::string& drives);
-std::string xcopyHelpText();

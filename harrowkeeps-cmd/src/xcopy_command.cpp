@@ -11,6 +11,7 @@
 #include "copy_engine.h"
 #include "dos_path.h"
 #include "folder_ancestry.h"
+#include "help_text.h"
 #include "name_lookup.h"
 #include "target_folder.h"
 #include "wildcard.h"

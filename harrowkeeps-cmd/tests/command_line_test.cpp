@@ -66,6 +66,7 @@ TEST(InterpreterLine, WithoutSlashCThereIsNothingToRun) {
   EXPECT_EQ(parseInterpreterLine("/C   ").action, InterpreterAction::nothing);
   EXPECT_EQ(parseInterpreterLine("--help").action, InterpreterAction::help);
   EXPECT_EQ(parseInterpreterLine("/?").action, InterpreterAction::help);
+  EXPECT_EQ(parseInterpreterLine("--version").action, InterpreterAction::version);
 }
 
 TEST(InterpreterLine, OnlyXcopyIsKnown) {

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
 #include "dos_path.h"
+#include "drive_check.h"
 #include "drive_map.h"
+#include "help_text.h"
 #include "name_lookup.h"
 #include "test_support.h"
 
@@ -77,11 +80,26 @@ TEST_F(DriveMapping, LettersNeedALinkThatLeadsToAFolder) {
   writeFile(sandbox.root + "/plain-file", "x");
   fs::create_symlink(sandbox.root + "/plain-file", sandbox.drives + "/f:");
 
-  EXPECT_TRUE(driveFolder(sandbox.drives, 'c').found);
-  EXPECT_EQ(driveFolder(sandbox.drives, 'j').path, sandbox.drives + "/j:");
-  EXPECT_FALSE(driveFolder(sandbox.drives, 'q').found);  // no link
-  EXPECT_FALSE(driveFolder(sandbox.drives, 'e').found);  // link to nothing: stick not mounted
-  EXPECT_FALSE(driveFolder(sandbox.drives, 'f').found);  // link to a file
+  DriveFolder c = driveFolder(sandbox.drives, 'c');
+  EXPECT_TRUE(c.found);
+  EXPECT_EQ(c.path, sandbox.drives + "/c:");
+  EXPECT_EQ(c.leadsTo, sandbox.c);
+  const std::string drives = sandbox.drives;
+  const std::pair<char, std::string> refused[] = {
+      {'q', "Q: has no link \"q:\" in the drives folder " + drives},
+      {'e', "E: is the link " + drives + "/e: to " + sandbox.root +
+                "/unplugged, which does not exist (not mounted?)"},
+      {'f', "F: is the link " + drives + "/f: to " + sandbox.root +
+                "/plain-file, which is not a folder"},
+  };
+  for (const auto& [letter, why] : refused) {
+    DriveFolder drive = driveFolder(drives, letter);
+    EXPECT_FALSE(drive.found) << letter;
+    EXPECT_EQ(driveProblemText(drive, letter, drives), why);
+  }
+  DriveFolder noFolder = driveFolder(sandbox.root + "/missing", 'c');
+  EXPECT_EQ(driveProblemText(noFolder, 'c', sandbox.root + "/missing"),
+            "C: has no link: the drives folder " + sandbox.root + "/missing does not exist");
 
   std::string base;
   ASSERT_TRUE(baseFolderOf(parseDosPath("C:\\x"), sandbox.drives, base));
@@ -92,6 +110,72 @@ TEST_F(DriveMapping, LettersNeedALinkThatLeadsToAFolder) {
   EXPECT_EQ(base, "/");
   ASSERT_TRUE(baseFolderOf(parseDosPath("x"), sandbox.drives, base));
   EXPECT_EQ(fs::path(base), fs::current_path());
+}
+
+// The empty mount point of an unplugged disk is a folder on the system disk:
+// a drive that leads there, or below it, is not there.
+TEST_F(DriveMapping, ADiskListedInFstabButNotMountedIsAnInvalidDrive) {
+  const std::string point = sandbox.root + "/media/BACKUP";
+  makeFolders(point + "/Harrowkeeps");
+  fs::create_directory_symlink(point, sandbox.drives + "/u:");
+  fs::create_directory_symlink(point + "/Harrowkeeps", sandbox.drives + "/v:");
+  MountTables tables;
+  tables.fstab = sandbox.root + "/fstab";
+  tables.mounted = sandbox.root + "/mounts";
+  writeFile(tables.fstab,
+            "# <file system> <mount point> <type> <options> <dump> <pass>\n"
+            "UUID=1234 / ext4 defaults 0 1\n"
+            "UUID=ABCD " +
+                point +
+                " vfat noauto,user 0 0\n"
+                "/swapfile none swap sw 0 0\n");
+  writeFile(tables.mounted, "/dev/vda / ext4 rw 0 0\n");
+
+  for (char letter : {'u', 'v'}) {
+    DriveFolder drive = driveFolder(sandbox.drives, letter);
+    ASSERT_TRUE(drive.found) << letter;
+    checkDriveMounted(drive, tables);
+    EXPECT_FALSE(drive.found) << letter;
+    EXPECT_EQ(drive.mountPoint, point);
+  }
+  DriveFolder u = driveFolder(sandbox.drives, 'u');
+  checkDriveMounted(u, tables);
+  EXPECT_EQ(driveProblemText(u, 'u', sandbox.drives),
+            "U: is the link " + sandbox.drives + "/u: to " + point + " on " + point +
+                ", a mount point in /etc/fstab with nothing mounted on it now");
+  std::string listing = driveListing(sandbox.drives, tables);
+  EXPECT_TRUE(contains(listing, "not there: nothing is mounted on " + point)) << listing;
+
+  // Plugged in, it is a drive like any other; so is one fstab does not know.
+  writeFile(tables.mounted, "/dev/vda / ext4 rw 0 0\n/dev/sdb1 " + point + " vfat rw 0 0\n");
+  DriveFolder plugged = driveFolder(sandbox.drives, 'v');
+  checkDriveMounted(plugged, tables);
+  EXPECT_TRUE(plugged.found);
+  DriveFolder unknown = driveFolder(sandbox.drives, 'c');
+  writeFile(tables.mounted, "/dev/vda / ext4 rw 0 0\n");
+  checkDriveMounted(unknown, tables);
+  EXPECT_TRUE(unknown.found);
+}
+
+TEST_F(DriveMapping, HelpListsEachLetterWhereItLeadsAndWhetherThatIsThere) {
+  fs::create_directory_symlink(sandbox.root + "/unplugged", sandbox.drives + "/e:");
+  RunOptions options;
+  options.drives = sandbox.drives;
+  RunResult help = runProgram("--help", options);
+  EXPECT_EQ(help.exitCode, 0);
+  std::vector<std::string> text = lines(help.out);
+  auto at = std::find(text.begin(), text.end(), "Drives folder: " + sandbox.drives);
+  ASSERT_NE(at, text.end()) << help.out;
+  ASSERT_GE(text.end() - at, 4);
+  EXPECT_TRUE(at[1].rfind("  C:  -> " + sandbox.c + " ", 0) == 0) << at[1];
+  EXPECT_TRUE(at[1].size() > 7 && at[1].substr(at[1].size() - 7) == "  there") << at[1];
+  EXPECT_TRUE(at[2].rfind("  E:  -> " + sandbox.root + "/unplugged", 0) == 0) << at[2];
+  EXPECT_TRUE(contains(at[2], "not there: leads nowhere")) << at[2];
+  EXPECT_TRUE(at[3].rfind("  J:  -> " + sandbox.j, 0) == 0) << at[3];
+
+  RunResult version = runProgram("--version", options);
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, "harrowkeeps-cmd " HARROWKEEPS_VERSION "\n");
 }
 
 TEST_F(DriveMapping, DrivesFolderComesFromTheEnvironment) {
