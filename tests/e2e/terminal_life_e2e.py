@@ -130,22 +130,6 @@ class CommandsAsJobs(unittest.TestCase):
         finally:
             slow.close()
 
-    def test_keys_typed_while_a_command_waits_for_ctrl_c_stay_for_the_pause(self):
-        slow = Interpreter("sleep 60\n")
-        try:
-            with TmuxSession(PROGRAM, env={"COMSPEC": slow.path}) as t:
-                self.run_until_started(t, slow)
-                t.send("C-c")
-                t.wait_for_text(PAUSE)
-                t.send("k", "x")  # k ends the pause; the menu's redraw discards x
-                t.wait_for(menu_shown, what="the menu")
-                time.sleep(0.3)
-                self.assertTrue(menu_shown(t.rows()), "the x typed ahead must not end the program")
-                t.send("x")
-                self.assertEqual(t.wait_for_exit(), 0)
-        finally:
-            slow.close()
-
     def check_ended_with_its_command(self, body, sent, expected_status):
         command = Interpreter(body)
         try:
