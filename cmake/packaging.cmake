@@ -32,12 +32,10 @@ else()
   file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/man)
   foreach(page harrowkeeps.1 harrowkeeps-cmd.1)
     set(source ${PROJECT_SOURCE_DIR}/man/${page})
-    if(EXISTS ${source})
-      set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
-      execute_process(COMMAND gzip -9 -n -c ${source}
-        OUTPUT_FILE ${PROJECT_BINARY_DIR}/man/${page}.gz COMMAND_ERROR_IS_FATAL ANY)
-      install(FILES ${PROJECT_BINARY_DIR}/man/${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-    endif()
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+    execute_process(COMMAND gzip -9 -n -c ${source}
+      OUTPUT_FILE ${PROJECT_BINARY_DIR}/man/${page}.gz COMMAND_ERROR_IS_FATAL ANY)
+    install(FILES ${PROJECT_BINARY_DIR}/man/${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   endforeach()
   # Debian compresses documentation of more than a few kilobytes the same way.
   execute_process(COMMAND gzip -9 -n -c ${PROJECT_SOURCE_DIR}/README.md
