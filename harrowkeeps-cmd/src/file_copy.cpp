@@ -103,8 +103,6 @@ int writeIntoBatch(Walk& walk, int in, const struct stat& info, TargetFolder& ta
     discardTemporary(folderFd, temporary);
     return error;
   }
-  // Let the disk start on it now; the batch's flush then finds less to wait for.
-  (void)fileOperations.startWriteback(temporary.fd);
   PendingFile pending;
   pending.temporary = temporary;
   pending.folderFd = folderFd;

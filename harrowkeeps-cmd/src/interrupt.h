@@ -10,7 +10,7 @@ void installInterruptHandling();
 
 // Temporaries not yet renamed; the handler removes them if the run is
 // stopped. The folder descriptor must stay open until the slot is cleared.
-constexpr int maxRegisteredTemporaries = 1100;
+constexpr int maxRegisteredTemporaries = 4100;
 // The slot, or -1 when all are taken.
 int registerTemporary(int folderFd, const char* name);
 void clearTemporary(int slot);

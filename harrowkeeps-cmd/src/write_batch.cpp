@@ -59,7 +59,7 @@ BatchLimits defaultBatchLimits() {
   if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY) {
     // Half of what is left after the folders a deep tree holds open.
     long long room = (static_cast<long long>(files.rlim_cur) - 256) / 2;
-    limits.files = static_cast<std::size_t>(std::clamp<long long>(room, 8, 1000));
+    limits.files = static_cast<std::size_t>(std::clamp<long long>(room, 8, 4000));
   }
   limits.files = std::min<std::size_t>(limits.files, maxRegisteredTemporaries - 8);
   return limits;
