@@ -5,6 +5,12 @@
 #include "drive_check.h"
 #include "drive_map.h"
 
+// CMake passes the project's version; a build without it (the fuzz script
+// compiles the sources on its own) has none to tell.
+#ifndef HARROWKEEPS_VERSION
+#define HARROWKEEPS_VERSION "(version not set by the build)"
+#endif
+
 std::string versionText() {
   return "harrowkeeps-cmd " HARROWKEEPS_VERSION "\n";
 }
