@@ -9,8 +9,11 @@ out=${2:-$here/../build/fuzz}
 mkdir -p "$out"
 # Every source but the program's entry point, so that the target links whatever the parts it
 # reaches need; the linker keeps only those. Compiled side by side, one processor each.
-flags="-std=c++20 -O1 -g -D_GNU_SOURCE -fsanitize=fuzzer,address,undefined
-  -fno-sanitize-recover=undefined -Wall -Wextra -Wpedantic -I$here/src"
+# The version as CMake gives it to these sources, from the project() line.
+version=$(sed -n 's/^project(harrowkeeps VERSION \([0-9.]*\).*/\1/p' "$here/../CMakeLists.txt")
+flags="-std=c++20 -O1 -g -D_GNU_SOURCE -DHARROWKEEPS_VERSION=\"$version\"
+  -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -Wall -Wextra -Wpedantic
+  -I$here/src"
 rm -rf "$out/command_line_fuzz.objects"
 mkdir -p "$out/command_line_fuzz.objects"
 ls "$here"/src/*.cpp "$here/fuzz/command_line_fuzz.cpp" | grep -v '/src/main\.cpp$' |
