@@ -6,6 +6,7 @@
 #include <string.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -36,6 +37,18 @@ bool allDigits(std::string_view text) {
   for (char c : text)
     if (c < '0' || c > '9') return false;
   return true;
+}
+
+// A sweeper holds the lock only for as long as it takes to look, so a
+// few tries are enough. Where the lock cannot be had (no locks on this file
+// system, or some other program holding one), no sweeper can have it either
+// and none removes the file, which is the safe side: we go on without it.
+void takeLock(int fd) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    if (fileOperations.lock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) return;
+    const timespec pause{0, 10'000'000};
+    nanosleep(&pause, nullptr);
+  }
 }
 
 }  // namespace
@@ -88,11 +101,7 @@ int createTemporary(int folderFd, mode_t mode, Temporary& temporary) {
       temporary.slot = slot;
       snprintf(temporary.name, sizeof temporary.name, "%s", name.c_str());
     }
-    // Blocking: a sweeper holds the lock only for as long as it takes to
-    // look. Where locks cannot be had, sweepers cannot get one either and
-    // remove nothing, which is the safe side.
-    while (fileOperations.lock(fd, LOCK_EX) != 0 && errno == EINTR) {
-    }
+    takeLock(fd);
     struct stat info {};
     if (fstat(fd, &info) == 0 && info.st_nlink > 0) return 0;
     // A sweeper took the fresh file for a leftover before our lock was on
