@@ -17,6 +17,10 @@
 
 namespace {
 
+// From this size on a file's writeback starts as soon as it is written (see
+// write_batch.h).
+constexpr off_t largeFile = 4 << 20;
+
 mode_t currentUmask() {
   static const mode_t mask = [] {
     mode_t old = umask(0);
@@ -103,6 +107,7 @@ int writeIntoBatch(Walk& walk, int in, const struct stat& info, TargetFolder& ta
     discardTemporary(folderFd, temporary);
     return error;
   }
+  if (info.st_size >= largeFile) (void)fileOperations.startWriteback(temporary.fd);
   PendingFile pending;
   pending.temporary = temporary;
   pending.folderFd = folderFd;

@@ -30,6 +30,10 @@ int setTimesReal(int fd, const timespec times[2]) {
   return futimens(fd, times);
 }
 
+int startWritebackReal(int fd) {
+  return sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
 }  // namespace
 
 FileOperations realFileOperations() {
@@ -46,6 +50,7 @@ FileOperations realFileOperations() {
   calls.setTimes = setTimesReal;
   calls.setMode = fchmod;
   calls.lock = flock;
+  calls.startWriteback = startWritebackReal;
   calls.syncData = fdatasync;
   calls.syncFileSystem = syncfs;
   return calls;

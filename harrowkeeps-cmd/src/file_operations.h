@@ -21,6 +21,7 @@ struct FileOperations {
   int (*setTimes)(int fd, const timespec times[2]);
   int (*setMode)(int fd, mode_t mode);
   int (*lock)(int fd, int operation);  // flock
+  int (*startWriteback)(int fd);       // sync_file_range: begins writing, waits for nothing
   int (*syncData)(int fd);             // fdatasync
   int (*syncFileSystem)(int fd);       // syncfs
 };
