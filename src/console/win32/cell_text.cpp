@@ -15,9 +15,9 @@ CHAR_INFO toConsoleCell(Cell cell) {
 }
 
 Cell fromConsoleCell(const CHAR_INFO& info) {
-  const int byte = unicodeToCp437(static_cast<char32_t>(info.Char.UnicodeChar));
+  const int glyph = unicodeToCp437(static_cast<char32_t>(info.Char.UnicodeChar));
   Cell cell;
-  cell.character = static_cast<uint8_t>(byte < 0 ? '?' : byte);
+  cell.character = static_cast<uint8_t>(glyph < 0 ? '?' : glyph);
   // The high byte holds the grid-line and reverse-video flags, which are no part of a colour.
   cell.attribute = static_cast<uint8_t>(info.Attributes & 0xFF);
   return cell;
