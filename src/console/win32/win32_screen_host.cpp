@@ -5,8 +5,8 @@
 
 #include <vector>
 
+#include "console/screen.h"
 #include "console/screen_host.h"
-#include "console/screen_start.h"
 #include "console/win32/cell_text.h"
 #include "console/win32/console_handles.h"
 
