@@ -17,14 +17,24 @@
 
 namespace {
 
-void reportSkipped(Walk& walk, const std::string& shown) {
-  writeLine(walk.job.output.out, shown);
-  writeLine(walk.job.output.err, text::skippedSpecial);
-}
-
 std::string leadsTo(const SourcePlace& here, const std::string& name) {
   std::string text = linkText(here.fd, name);
   return joinUnixPath(here.path, name) + " leads to " + (text.empty() ? "?" : text);
+}
+
+// What is not a folder, whether listed or named in the command: copied if it
+// is a file, else named with why not.
+void takeFile(Walk& walk, const SourcePlace& here, const std::string& name, EntryKind kind,
+              const struct stat& info, bool viaLink, const std::string& shown,
+              TargetFolder& target) {
+  if (kind == EntryKind::file) {
+    copyOneFile(walk, here, name, info, viaLink, shown, target);
+  } else if (kind == EntryKind::special) {
+    reportSkipped(walk, shown);
+  } else if (kind == EntryKind::brokenLink) {
+    reportNotCopied(walk, shown, text::notCopiedBrokenLink,
+                    leadsTo(here, name) + ", which does not exist");
+  }
 }
 
 bool isOnPath(const Walk& walk, const struct stat& folder) {
@@ -101,15 +111,8 @@ void walkFolder(Walk& walk, const SourcePlace& here, TargetFolder& target) {
     }
     if (kind == EntryKind::gone) continue;  // deleted while we looked
     if (!job.mask.empty() && !matchesMask(job.mask, entry.name)) continue;
-    std::string shown = joinDisplay(here.shown, entry.name);
-    if (kind == EntryKind::special) {
-      reportSkipped(walk, shown);
-    } else if (kind == EntryKind::brokenLink) {
-      reportNotCopied(walk, shown, text::notCopiedBrokenLink,
-                      leadsTo(here, entry.name) + ", which does not exist");
-    } else {
-      copyOneFile(walk, here, entry.name, info, viaLink, shown, target);
-    }
+    takeFile(walk, here, entry.name, kind, info, viaLink, joinDisplay(here.shown, entry.name),
+             target);
   }
   for (const auto& [entry, isLink] : folders) {
     if (walkEnded(walk)) return;
@@ -125,15 +128,7 @@ void copySingleFile(Walk& walk) {
   bool viaLink = false;
   EntryKind kind = classify(job.sourceFolderFd, entry, info, viaLink);
   // One named file is shown exactly as the command named it.
-  const std::string& shown = job.sourceDisplay;
-  if (kind == EntryKind::file) {
-    copyOneFile(walk, here, entry.name, info, viaLink, shown, *job.target);
-  } else if (kind == EntryKind::special) {
-    reportSkipped(walk, shown);
-  } else if (kind == EntryKind::brokenLink) {
-    reportNotCopied(walk, shown, text::notCopiedBrokenLink,
-                    leadsTo(here, entry.name) + ", which does not exist");
-  }
+  takeFile(walk, here, entry.name, kind, info, viaLink, job.sourceDisplay, *job.target);
 }
 
 }  // namespace

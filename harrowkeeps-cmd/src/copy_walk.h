@@ -38,6 +38,9 @@ inline bool walkEnded(const Walk& walk) {
 void reportNotCopied(Walk& walk, const std::string& shown, std::string_view reason,
                      const std::string& detail);
 
+// Names `shown` as no regular file: a fifo, socket or device is left alone.
+void reportSkipped(Walk& walk, const std::string& shown);
+
 // `seen` is what classify() found; `name` is in the folder `from`.
 void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
                  const struct stat& seen, bool viaLink, const std::string& shown,

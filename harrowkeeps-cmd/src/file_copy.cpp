@@ -1,6 +1,5 @@
 // One file: whether it goes, and writing it into the batch.
 #include <errno.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -130,6 +129,11 @@ void reportNotCopied(Walk& walk, const std::string& shown, std::string_view reas
   ++walk.tally.notCopied;
 }
 
+void reportSkipped(Walk& walk, const std::string& shown) {
+  writeLine(walk.job.output.out, shown);
+  writeLine(walk.job.output.err, text::skippedSpecial);
+}
+
 void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
                  const struct stat& seen, bool viaLink, const std::string& shown,
                  TargetFolder& target) {
@@ -199,8 +203,7 @@ void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
       (!viaLink && (info.st_ino != seen.st_ino || info.st_dev != seen.st_dev))) {
     // Swapped for something else since we looked: leave it for the next run.
     close(in);
-    writeLine(job.output.out, shown);
-    writeLine(job.output.err, text::skippedSpecial);
+    reportSkipped(walk, shown);
     return;
   }
   if (int error = prepareTargetFolder(target); error != 0) {
