@@ -227,22 +227,6 @@ int spawnOnTerminal(const std::string& path, const CommandText& command, int sla
   return error;
 }
 
-// Holds the end and stop signals back while a command starts, so that none of them finds it
-// started but not yet known as the command to pass them on to.
-struct HeldSignals {
-  sigset_t previous{};
-  HeldSignals() {
-    sigset_t held;
-    sigemptyset(&held);
-    for (int signal : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGCONT})
-      sigaddset(&held, signal);
-    sigprocmask(SIG_BLOCK, &held, &previous);
-  }
-  ~HeldSignals() { sigprocmask(SIG_SETMASK, &previous, nullptr); }
-  HeldSignals(const HeldSignals&) = delete;
-  HeldSignals& operator=(const HeldSignals&) = delete;
-};
-
 int openProcessFd(pid_t pid) {
 #ifdef SYS_pidfd_open
   const long fd = syscall(SYS_pidfd_open, pid, 0);
@@ -324,7 +308,9 @@ bool hostCreateProcess(const std::string& commandText, uint16_t, bool, CreatedPr
     return false;
   }
   pid_t pid = -1;
-  HeldSignals held;
+  // The end and stop signals wait while the command starts, so that none of them finds it
+  // started but not yet known as the command to pass them on to.
+  const HeldSignals held{SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGCONT};
   const bool handOver = lendTerminal();
   const int error = spawnOnTerminal(path, command, slave, handOver, pid);
   close(slave);

@@ -114,19 +114,15 @@ bool lendTerminal() {
 }
 
 void takeBackTerminal() {
-  // A process group that is not in the foreground is stopped when it sets the terminal's mode
-  // or its foreground group, unless it holds SIGTTOU back.
-  sigset_t ttou;
-  sigset_t previous;
-  sigemptyset(&ttou);
-  sigaddset(&ttou, SIGTTOU);
-  sigprocmask(SIG_BLOCK, &ttou, &previous);
   const bool lent = terminal.lent;
-  terminal.lent = false;
-  setCommandGroup(0, false);
-  if (lent) tcsetpgrp(terminal.keyboardFd, getpgrp());
-  if (lent || tcgetpgrp(terminal.keyboardFd) == getpgrp()) applyRawMode();
-  sigprocmask(SIG_SETMASK, &previous, nullptr);
+  {
+    // The program may be out of the foreground here.
+    const HeldSignals ttou{SIGTTOU};
+    terminal.lent = false;
+    setCommandGroup(0, false);
+    if (lent) tcsetpgrp(terminal.keyboardFd, getpgrp());
+    if (lent || tcgetpgrp(terminal.keyboardFd) == getpgrp()) applyRawMode();
+  }
   if (lent) lookAtTerminalSize();
 }
 

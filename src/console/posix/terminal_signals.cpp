@@ -60,19 +60,16 @@ void onEnd(int signal, siginfo_t* info, void*) {
 void onStop(int, siginfo_t*, void*) {
   const int saved = errno;
   const pid_t group = commandGroup;
-  // The terminal as the program found it, for whoever uses it meanwhile; the command, part of
-  // the program's job, stops with it.
-  sigset_t ttou;
-  sigset_t previous;
-  sigemptyset(&ttou);
-  sigaddset(&ttou, SIGTTOU);
-  sigprocmask(SIG_BLOCK, &ttou, &previous);
-  if (group != 0) {
-    kill(-group, SIGTSTP);
-    if (groupHasTerminal) tcsetpgrp(terminal.keyboardFd, getpgrp());
+  {
+    // The terminal as the program found it, for whoever uses it meanwhile; the command, part
+    // of the program's job, stops with it.
+    const HeldSignals ttou{SIGTTOU};
+    if (group != 0) {
+      kill(-group, SIGTSTP);
+      if (groupHasTerminal) tcsetpgrp(terminal.keyboardFd, getpgrp());
+    }
+    restoreTerminalState();
   }
-  restoreTerminalState();
-  sigprocmask(SIG_SETMASK, &previous, nullptr);
 
   std::signal(SIGTSTP, SIG_DFL);
   sigset_t stop;
@@ -94,14 +91,9 @@ void onContinue(int, siginfo_t*, void*) {
     if (foreground == getpgrp() || foreground == group) {
       // The command gets the terminal back and goes on. The program may be out of the
       // foreground here and must not be stopped for setting the terminal up for it.
-      sigset_t ttou;
-      sigset_t previous;
-      sigemptyset(&ttou);
-      sigaddset(&ttou, SIGTTOU);
-      sigprocmask(SIG_BLOCK, &ttou, &previous);
+      const HeldSignals ttou{SIGTTOU};
       applyCommandMode();
       tcsetpgrp(terminal.keyboardFd, group);
-      sigprocmask(SIG_SETMASK, &previous, nullptr);
     }
     // Otherwise the program was continued in the background: the terminal stays with whoever
     // has it, and the next continue in the foreground hands it over.
@@ -125,6 +117,17 @@ void onResize(int, siginfo_t*, void*) {
 }
 
 }  // namespace
+
+HeldSignals::HeldSignals(std::initializer_list<int> signals) {
+  sigset_t held;
+  sigemptyset(&held);
+  for (int signal : signals) sigaddset(&held, signal);
+  sigprocmask(SIG_BLOCK, &held, &previous);
+}
+
+HeldSignals::~HeldSignals() {
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
+}
 
 void installSignalHandlers() {
   for (int signal : endSignals) install(signal, onEnd, 0);

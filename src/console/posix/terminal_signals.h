@@ -1,5 +1,7 @@
 #pragma once
 #include <sys/types.h>
+#include <csignal>
+#include <initializer_list>
 
 // The signals the program answers on a terminal. Ends (SIGTERM, SIGHUP, SIGINT, SIGQUIT) put
 // the terminal back and end the program by the same signal; while a command runs they are
@@ -21,3 +23,14 @@ int endSignalNoted();
 
 // Puts the terminal back and ends the program by `signal`, as its default action does.
 [[noreturn]] void endBySignal(int signal);
+
+// Holds `signals` back for as long as it lives, then puts the mask back as it was. Usable in a
+// signal handler. A process group out of the terminal's foreground holds SIGTTOU back this way
+// to set the terminal's mode or foreground group without being stopped for it.
+struct HeldSignals {
+  explicit HeldSignals(std::initializer_list<int> signals);
+  ~HeldSignals();
+  HeldSignals(const HeldSignals&) = delete;
+  HeldSignals& operator=(const HeldSignals&) = delete;
+  sigset_t previous{};
+};
