@@ -69,18 +69,16 @@ bool otherCaseOf(TargetFolder& folder, const std::string& name, std::string& act
 
 }  // namespace
 
-void openTargetRoot(TargetFolder& folder, const std::string& path, const std::string& display,
-                    dev_t sourceDevice, ino_t sourceInode) {
+void openTargetRoot(TargetFolder& folder, int folderFd, const std::string& path,
+                    const std::string& display, dev_t sourceDevice, ino_t sourceInode) {
   folder = TargetFolder{};
   folder.name = path;
   folder.display = display;
   folder.sourceDevice = sourceDevice;
   folder.sourceInode = sourceInode;
-  int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int fd = fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
   if (fd >= 0) {
     becomePresent(folder, fd);
-  } else if (errno == ENOENT) {
-    folder.state = FolderState::absent;
   } else {
     becomeUnusable(folder, errno);
   }
@@ -102,9 +100,11 @@ void closeTargetFolder(TargetFolder& folder) {
 }
 
 FolderState probeTargetFolder(TargetFolder& folder) {
+  // The root is settled when it is opened, so only a folder below it gets
+  // past here.
   if (folder.state != FolderState::unknown) return folder.state;
   TargetFolder* parent = folder.parent;
-  FolderState above = parent ? probeTargetFolder(*parent) : FolderState::absent;
+  FolderState above = probeTargetFolder(*parent);
   if (above == FolderState::absent) {
     folder.state = FolderState::absent;
     return folder.state;
@@ -141,36 +141,21 @@ int prepareTargetFolder(TargetFolder& folder) {
   FolderState state = probeTargetFolder(folder);
   if (state == FolderState::unusable) return folder.problem;
   if (state == FolderState::absent) {
-    int made = -1;
-    if (folder.parent) {
-      int error = prepareTargetFolder(*folder.parent);
-      if (error != 0) {
-        becomeUnusable(folder, error);
-        return error;
-      }
-      made = fileOperations.makeFolderAt(folder.parent->fd, folder.name.c_str(), 0777);
-      int fd = (made == 0 || errno == EEXIST)
-                   ? openat(folder.parent->fd, folder.name.c_str(), folderOpenFlags)
-                   : -1;
-      if (fd < 0) {
-        becomeUnusable(folder, errno);
-        return folder.problem;
-      }
-      becomePresent(folder, fd);
-    } else {
-      // The root as named, and whatever it lacks above it: "J:\Avo Brenk\Music".
-      std::string path = folder.name;
-      for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
-           slash = path.find('/', slash + 1))
-        fileOperations.makeFolderAt(AT_FDCWD, path.substr(0, slash).c_str(), 0777);
-      made = fileOperations.makeFolderAt(AT_FDCWD, path.c_str(), 0777);
-      int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-      if (fd < 0) {
-        becomeUnusable(folder, errno);
-        return folder.problem;
-      }
-      becomePresent(folder, fd);
+    // Never the root, which exists: a missing folder always has a parent.
+    int error = prepareTargetFolder(*folder.parent);
+    if (error != 0) {
+      becomeUnusable(folder, error);
+      return error;
     }
+    int made = fileOperations.makeFolderAt(folder.parent->fd, folder.name.c_str(), 0777);
+    int fd = (made == 0 || errno == EEXIST)
+                 ? openat(folder.parent->fd, folder.name.c_str(), folderOpenFlags)
+                 : -1;
+    if (fd < 0) {
+      becomeUnusable(folder, errno);
+      return folder.problem;
+    }
+    becomePresent(folder, fd);
     if (folder.state == FolderState::unusable) return folder.problem;
     if (made == 0) {
       folder.createdHere = true;

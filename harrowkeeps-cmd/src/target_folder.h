@@ -36,10 +36,13 @@ struct TargetFolder {
   std::unordered_map<std::string, std::string> claimedBy;
 };
 
-// The folder the user named, reached by its path (links included: the
-// drives themselves are links). Absent when it does not exist yet.
-void openTargetRoot(TargetFolder& folder, const std::string& path, const std::string& display,
-                    dev_t sourceDevice, ino_t sourceInode);
+// The deepest folder of the target's path that exists, already open as
+// `folderFd` (reached by its path, links included: the drives themselves are
+// links). The root takes a descriptor of its own of that same folder, so the
+// folder the checks were made on is the one written to. `path` is for
+// messages.
+void openTargetRoot(TargetFolder& folder, int folderFd, const std::string& path,
+                    const std::string& display, dev_t sourceDevice, ino_t sourceInode);
 
 // The problem of a folder below the target root that is the source itself.
 constexpr int insideSourceProblem = -1;

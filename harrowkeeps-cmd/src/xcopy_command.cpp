@@ -9,7 +9,6 @@
 #include <deque>
 
 #include "copy_engine.h"
-#include "dos_path.h"
 #include "folder_ancestry.h"
 #include "help_text.h"
 #include "name_lookup.h"
@@ -41,10 +40,8 @@ struct OpenFolder {
 
 // Nothing may be written where it would be read again, or onto itself.
 bool refuseCyclicCopy(const Source& source, const Target& target, const XcopySwitches& switches,
-                      int sourceFd, int deepestFd, Refusal& refusal) {
-  struct stat sourceInfo {};
+                      const struct stat& sourceInfo, int deepestFd, Refusal& refusal) {
   struct stat deepestInfo {};
-  fstat(sourceFd, &sourceInfo);
   fstat(deepestFd, &deepestInfo);
   const bool severalFiles = source.singleName.empty();
   bool sameFolder = target.missing.empty() && deepestInfo.st_dev == sourceInfo.st_dev &&
@@ -139,13 +136,13 @@ int runXcopy(const std::vector<Argument>& words, const XcopySettings& settings) 
   if (deepest.fd < 0)
     return giveUp(output, refuse(text::invalidPath, "cannot open the folder " + target.existing +
                                                         ": " + strerror(errno)));
-  if (refuseCyclicCopy(source, target, switches, sourceFolder.fd, deepest.fd, refusal))
-    return giveUp(output, refusal);
-
   struct stat sourceInfo {};
   fstat(sourceFolder.fd, &sourceInfo);
+  if (refuseCyclicCopy(source, target, switches, sourceInfo, deepest.fd, refusal))
+    return giveUp(output, refusal);
+
   std::deque<TargetFolder> chain(1);
-  openTargetRoot(chain.front(), target.existing, target.display, sourceInfo.st_dev,
+  openTargetRoot(chain.front(), deepest.fd, target.existing, target.display, sourceInfo.st_dev,
                  sourceInfo.st_ino);
   for (const std::string& part : target.missing) {
     TargetFolder& parent = chain.back();
