@@ -5,9 +5,10 @@
 #include <string.h>
 #include <unistd.h>
 
-#include <initializer_list>
-
 namespace {
+
+// Handled and, while a temporary is made, held back: the same four.
+constexpr int stopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 // One slot per temporary not yet under its final name: a batch holds many.
 struct TemporarySlot {
@@ -46,8 +47,8 @@ void installInterruptHandling() {
   struct sigaction action {};
   action.sa_handler = onStop;
   sigemptyset(&action.sa_mask);
-  for (int stop : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&action.sa_mask, stop);
-  for (int stop : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaction(stop, &action, nullptr);
+  for (int stop : stopSignals) sigaddset(&action.sa_mask, stop);
+  for (int stop : stopSignals) sigaction(stop, &action, nullptr);
   // With these ignored, a full RLIMIT_FSIZE and a closed screen come back as
   // EFBIG and EPIPE from the call, where we can clean up and say so.
   signal(SIGXFSZ, SIG_IGN);
@@ -70,7 +71,7 @@ int registerTemporary(int folderFd, const char* name) {
 StopSignalsHeld::StopSignalsHeld() {
   sigset_t stops;
   sigemptyset(&stops);
-  for (int stop : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&stops, stop);
+  for (int stop : stopSignals) sigaddset(&stops, stop);
   sigprocmask(SIG_BLOCK, &stops, &previous);
 }
 
