@@ -51,10 +51,7 @@ void onEnd(int signal, siginfo_t* info, void*) {
     errno = saved;
     return;
   }
-  restoreTerminalState();
-  std::signal(signal, SIG_DFL);
-  raise(signal);  // delivered as the handler returns, by the default action
-  errno = saved;
+  endBySignal(signal);
 }
 
 void onStop(int, siginfo_t*, void*) {
