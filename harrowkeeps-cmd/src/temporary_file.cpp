@@ -3,7 +3,6 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
-#include <string.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -19,9 +18,9 @@ namespace {
 constexpr std::string_view prefix = ".hkcmd-";
 constexpr std::string_view suffix = ".tmp";
 
-std::uint32_t checkValue(std::string_view numbers) {
-  // FNV-1a over the two numbers and a salt of our own: not a secret, just
-  // a pattern no one types or generates by chance.
+// Eight hex digits of FNV-1a over the two numbers and a salt of our own: not
+// a secret, just a pattern no one types or generates by chance.
+std::string checkText(std::string_view numbers) {
   std::uint32_t hash = 2166136261u;
   for (std::string_view part : {std::string_view("harrowkeeps-cmd temporary "), numbers}) {
     for (char c : part) {
@@ -29,7 +28,9 @@ std::uint32_t checkValue(std::string_view numbers) {
       hash *= 16777619u;
     }
   }
-  return hash;
+  char text[16];
+  snprintf(text, sizeof text, "%08x", static_cast<unsigned>(hash));
+  return text;
 }
 
 bool allDigits(std::string_view text) {
@@ -55,9 +56,7 @@ void takeLock(int fd) {
 
 std::string temporaryName(long processId, unsigned long sequence) {
   std::string numbers = std::to_string(processId) + "-" + std::to_string(sequence);
-  char check[16];
-  snprintf(check, sizeof check, "%08x", static_cast<unsigned>(checkValue(numbers)));
-  return std::string(prefix) + numbers + "-" + check + std::string(suffix);
+  return std::string(prefix) + numbers + "-" + checkText(numbers) + std::string(suffix);
 }
 
 bool isOurTemporaryName(std::string_view name) {
@@ -70,9 +69,7 @@ bool isOurTemporaryName(std::string_view name) {
   if (first == std::string_view::npos || second == first) return false;
   std::string_view numbers = middle.substr(0, second);
   if (!allDigits(numbers.substr(0, first)) || !allDigits(numbers.substr(first + 1))) return false;
-  char check[16];
-  snprintf(check, sizeof check, "%08x", static_cast<unsigned>(checkValue(numbers)));
-  return middle.substr(second + 1) == check;
+  return middle.substr(second + 1) == checkText(numbers);
 }
 
 int createTemporary(int folderFd, mode_t mode, Temporary& temporary) {
