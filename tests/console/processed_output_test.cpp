@@ -30,7 +30,9 @@ struct Screen {
 
 TEST(ProcessedOutput, CarriageReturnLineFeedAndBackspace) {
   Screen s;
+  s.grid.changed = false;
   s.write("copying 1\rCOPY\n");
+  EXPECT_TRUE(s.grid.changed);  // a display draws the output without being told
   EXPECT_EQ(s.row(0), "COPYing 1");
   EXPECT_EQ(s.cursor(), std::pair(1, 0));  // a line feed also goes back to the first column
   s.write("ab\bX\b\b\b\bY");

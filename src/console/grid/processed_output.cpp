@@ -126,6 +126,7 @@ void controlOrAscii(CellGrid& grid, ProcessedOutput& state, uint8_t byte) {
 
 void writeProcessedOutput(CellGrid& grid, ProcessedOutput& state, std::string_view bytes) {
   if (grid.width <= 0 || grid.height <= 0) return;
+  grid.changed = true;
   grid.cursorRow = std::clamp(grid.cursorRow, 0, grid.height - 1);
   grid.cursorColumn = std::clamp(grid.cursorColumn, 0, grid.width - 1);
   for (char c : bytes) {

@@ -249,7 +249,6 @@ bool takeOutput(Child& child) {
     if (n > 0) {
       writeProcessedOutput(screenGrid, child.output,
                            std::string_view(buffer, static_cast<size_t>(n)));
-      screenGrid.changed = true;
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
