@@ -17,6 +17,10 @@
 
 namespace {
 
+bool mayBeFolder(const SourceEntry& entry) {
+  return entry.type == DT_DIR || entry.type == DT_LNK || entry.type == DT_UNKNOWN;
+}
+
 std::string leadsTo(const SourcePlace& here, const std::string& name) {
   std::string text = linkText(here.fd, name);
   return joinUnixPath(here.path, name) + " leads to " + (text.empty() ? "?" : text);
@@ -102,6 +106,10 @@ void walkFolder(Walk& walk, const SourcePlace& here, TargetFolder& target) {
   std::vector<std::pair<const SourceEntry*, bool>> folders;  // bool: a link to a folder
   for (const SourceEntry& entry : entries) {
     if (walkEnded(walk)) return;
+    const bool taken = job.mask.empty() || matchesMask(job.mask, entry.name);
+    // A name the mask leaves out matters only as a folder to go into, and the
+    // listing tells most files from folders without a stat of each.
+    if (!taken && (!job.switches.subfolders || !mayBeFolder(entry))) continue;
     struct stat info {};
     bool viaLink = false;
     EntryKind kind = classify(here.fd, entry, info, viaLink);
@@ -109,8 +117,7 @@ void walkFolder(Walk& walk, const SourcePlace& here, TargetFolder& target) {
       if (job.switches.subfolders) folders.emplace_back(&entry, kind == EntryKind::folderLink);
       continue;
     }
-    if (kind == EntryKind::gone) continue;  // deleted while we looked
-    if (!job.mask.empty() && !matchesMask(job.mask, entry.name)) continue;
+    if (kind == EntryKind::gone || !taken) continue;  // gone: deleted while we looked
     takeFile(walk, here, entry.name, kind, info, viaLink, joinDisplay(here.shown, entry.name),
              target);
   }

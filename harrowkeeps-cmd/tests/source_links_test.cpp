@@ -61,6 +61,31 @@ TEST_F(SourceLinks, FolderLinksAreFollowedLoopsAndDanglingLinksNamedAndCounted) 
   EXPECT_EQ(readFile(sandbox.j + "/Sports/Photos/Trip/b.jpg"), "b");
 }
 
+// A mask leaves out files, links to files and fifos without naming them, but
+// not the folders to go into, linked ones included.
+TEST_F(SourceLinks, AMaskLeavesOutWhatItDoesNotTakeButStillEntersLinkedFolders) {
+  std::string source = sandbox.c + "/Sports";
+  makeFolders(source);
+  writeFile(source + "/a.jpg", "a");
+  writeFile(source + "/notes.txt", "left out");
+  fs::create_symlink(sandbox.root + "/nothing", source + "/broken.txt");
+  ASSERT_EQ(mkfifo((source + "/pipe.txt").c_str(), 0644), 0);
+  std::string photos = sandbox.root + "/elsewhere/Photos";
+  makeFolders(photos);
+  writeFile(photos + "/b.jpg", "b");
+  writeFile(photos + "/c.txt", "c");
+  fs::create_directory_symlink(photos, source + "/Photos");
+
+  RunResult run = xcopy("C:\\Sports\\*.jpg J:\\Sports /S /D /I /Y");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(lines(run.out),
+            (std::vector<std::string>{"C:\\Sports\\a.jpg", "C:\\Sports\\Photos\\b.jpg",
+                                      "2 File(s) copied"}));
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(filesBelow(sandbox.j + "/Sports"),
+            (std::vector<std::string>{"Photos/", "Photos/b.jpg", "a.jpg"}));
+}
+
 TEST_F(SourceLinks, FifosAloneLeaveTheExitCodeAlone) {
   makeFolders(sandbox.c + "/Pick3");
   writeFile(sandbox.c + "/Pick3/a.txt", "a");
