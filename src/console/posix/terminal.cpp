@@ -67,13 +67,6 @@ void endIfHungUp(short revents) {
   std::_Exit(1);
 }
 
-void readTerminalSize() {
-  winsize size{};
-  if (ioctl(terminal.screenFd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0) {
-    fitWindow(screenGrid, size.ws_col, size.ws_row);
-  }
-}
-
 }  // namespace
 
 void applyRawMode() {
@@ -154,7 +147,7 @@ void openTerminal() {
   }
   std::atexit(restoreAtExit);
   installSignalHandlers();
-  readTerminalSize();
+  lookAtTerminalSize();
 }
 
 void followTerminalChanges() {
@@ -166,7 +159,7 @@ void followTerminalChanges() {
   const bool resized = takeResizeNote();
   const bool resumed = takeRepaintNote();
   if (!resized && !resumed) return;
-  readTerminalSize();
+  lookAtTerminalSize();
   // After a resize the terminal's contents are its own guess; after a stop someone else drew.
   terminal.view.known = false;
   screenGrid.changed = true;
@@ -174,7 +167,9 @@ void followTerminalChanges() {
 
 void lookAtTerminalSize() {
   winsize size{};
-  if (ioctl(terminal.screenFd, TIOCGWINSZ, &size) != 0) return;
+  if (ioctl(terminal.screenFd, TIOCGWINSZ, &size) != 0 || size.ws_col == 0 || size.ws_row == 0) {
+    return;  // a terminal that knows no size keeps the one it had
+  }
   if (size.ws_col == screenGrid.windowWidth && size.ws_row == screenGrid.windowHeight) return;
   fitWindow(screenGrid, size.ws_col, size.ws_row);
   terminal.view.known = false;

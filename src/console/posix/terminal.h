@@ -69,8 +69,9 @@ void waitForTerminal(int64_t timeoutMs);
 // grows if it must) and a resume after a stop (everything is drawn afresh).
 void followTerminalChanges();
 
-// While a command has the terminal, its resizes signal the command, not the program: this
-// looks at the terminal's size itself and follows a change.
+// Looks at the terminal's size and follows a change: the grid's window takes it and the next
+// frame is drawn afresh. The resize signal asks for it; while a command has the terminal its
+// resizes signal the command alone, so the program looks now and then itself.
 void lookAtTerminalSize();
 
 int64_t monotonicMs();
