@@ -104,20 +104,6 @@ size_t decodeUtf8(std::string_view bytes, char32_t& codePoint) {
   return length;
 }
 
-std::string utf8ToCp437(std::string_view utf8) {
-  std::string out;
-  out.reserve(utf8.size());
-  while (!utf8.empty()) {
-    char32_t c;
-    size_t used = decodeUtf8(utf8, c);
-    if (used == 0) break;  // a sequence cut short at the end
-    utf8.remove_prefix(used);
-    int byte = unicodeToCp437(c);
-    if (byte >= 0) out += static_cast<char>(byte);
-  }
-  return out;
-}
-
 namespace {
 
 char32_t cp437TextCharacter(uint8_t byte) {

@@ -23,10 +23,6 @@ std::string cp437ToUtf8(std::string_view bytes);
 // U+FFFD for a malformed sequence (which then takes one byte).
 size_t decodeUtf8(std::string_view bytes, char32_t& codePoint);
 
-// A UTF-8 text as code-page-437 bytes; characters the code page lacks are dropped. The program's
-// fixed texts are written in UTF-8 in the sources and turned into screen bytes with this.
-std::string utf8ToCp437(std::string_view utf8);
-
 // Text exchanged with the operating system (command lines, environment values, typed
 // characters) uses the control characters as controls: there bytes 0-31 and 127 stand for
 // U+0000-U+001F and U+007F, not for the screen's glyphs, and only bytes 128-255 are letters,

@@ -1,5 +1,5 @@
-// Texts converted to code page 437 by the compiler ("..."_cp437) are the bytes the run-time
-// conversion gives: every glyph of the code page, in 2- and 3-byte UTF-8.
+// Texts converted to code page 437 by the compiler ("..."_cp437) are the bytes whose glyphs
+// the text shows: every glyph of the code page, in 2- and 3-byte UTF-8.
 
 #include <gtest/gtest.h>
 
@@ -27,7 +27,7 @@ TEST(Cp437Literal, EveryGlyphConvertsAsAtRunTime) {
       "└┴┬├─┼╞╟╚╔╩╦╠═╬╧╨╤╥╙╘╒╓╫╪┘┌█▄▌▐▀"
       "αßΓπΣσµτΦΘΩδ∞φε∩≡±≥≤⌠⌡÷≈°∙·√ⁿ²■ ";
   ASSERT_EQ(converted.size(), 160u);
-  EXPECT_EQ(converted, utf8ToCp437(utf8));
+  EXPECT_EQ(cp437ToUtf8(converted), utf8);
   EXPECT_EQ(static_cast<uint8_t>(converted.front()), 1);
   EXPECT_EQ(static_cast<uint8_t>(converted.back()), 255);
 }
