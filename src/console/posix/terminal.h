@@ -1,5 +1,4 @@
 #pragma once
-#include <sys/types.h>
 #include <termios.h>
 #include <cstdint>
 #include <deque>
