@@ -193,6 +193,30 @@ class ResizeAndResume(unittest.TestCase):
         finally:
             lines.close()
 
+    def test_a_terminal_grown_while_a_command_runs_grows_the_commands_terminal(self):
+        # The command has the terminal, so the resize signal is its alone: the program has to
+        # notice the new size itself and pass it on to the command's own terminal.
+        sizes = Interpreter("i=0\n"
+                            "while [ $i -lt 200 ]; do\n"
+                            "  [ \"$(stty size <&2)\" = '30 100' ] && { echo grown; exit 0; }\n"
+                            "  sleep 0.05; i=$((i+1))\n"
+                            "done\n"
+                            "echo still $(stty size <&2)\n")
+        try:
+            with TmuxSession(PROGRAM, env={"COMSPEC": sizes.path}) as t:
+                t.wait_for(menu_shown, what="the main menu")
+                t.send("d")
+                t.wait_for_text("started")
+                t.tmux("resize-window", "-x", "100", "-y", "30")
+                rows = t.wait_for_text(PAUSE, timeout=20.0)
+                self.assertTrue(any(r.strip() == "grown" for r in rows), rows)
+                t.send("q")
+                t.wait_for(menu_shown, what="the menu")
+                t.send("x")
+                self.assertEqual(t.wait_for_exit(), 0)
+        finally:
+            sizes.close()
+
     def test_sigtstp_puts_the_terminal_back_and_fg_shows_the_exact_menu(self):
         shell = shutil.which("bash")
         if shell is None:

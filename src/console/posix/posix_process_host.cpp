@@ -340,6 +340,9 @@ void hostWaitForProcess(HostHandle process) {
   if (child == nullptr) return;
   while (!child->ended) {
     if (const int signal = endSignalNoted()) endCommandThenProgram(*child, signal);
+    // The screen's size as the round begins: the child's terminal follows whatever changes it.
+    const int32_t width = screenGrid.width;
+    const int32_t height = screenGrid.height;
     pollfd fds[3];
     nfds_t count = 0;
     if (child->master >= 0) fds[count++] = {child->master, POLLIN, 0};
@@ -357,8 +360,6 @@ void hostWaitForProcess(HostHandle process) {
       // What it wrote before it ended is still on the way.
       if (!takeOutput(*child)) closeFd(child->master);
     }
-    const int32_t width = screenGrid.width;
-    const int32_t height = screenGrid.height;
     showOutput(*child);
     if (child->master >= 0 && (width != screenGrid.width || height != screenGrid.height)) {
       setPseudoTerminalSize(child->master);
