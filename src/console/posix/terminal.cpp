@@ -18,10 +18,6 @@ Terminal terminal;
 
 namespace {
 
-void restoreAtExit() {
-  restoreTerminalState();
-}
-
 void failWithoutTerminal(const char* what) {
   std::fprintf(stderr, "harrowkeeps: %s; run it in a terminal.\n", what);
   std::exit(1);
@@ -144,7 +140,7 @@ void openTerminal() {
     terminal.modeSaved = true;
     applyRawMode();
   }
-  std::atexit(restoreAtExit);
+  std::atexit(restoreTerminalState);
   installSignalHandlers();
   lookAtTerminalSize();
 }
