@@ -104,6 +104,8 @@ TEST(KeyDecoder, Utf8BecomesCodePage437) {
   EXPECT_EQ(keysOf("ä"), std::vector<std::string>{"\x84"});
   EXPECT_EQ(keysOf("É"), std::vector<std::string>{"\x90"});
   EXPECT_EQ(keysOf("€x"), std::vector<std::string>{"x"});  // no such character on the screen
+  // The glyphs of the control bytes are typed as no character: ☺ is no Ctrl+A in a field.
+  EXPECT_EQ(keysOf("☺⌂x"), std::vector<std::string>{"x"});
   EXPECT_EQ(keysOf("\xff"
                    "y"),
             std::vector<std::string>{"y"});

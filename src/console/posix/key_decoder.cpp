@@ -61,7 +61,7 @@ bool characterEvent(char32_t c, uint16_t extraState, KeyEvent& event) {
                              static_cast<uint16_t>(extraState | (at.shift ? flag::shift : 0)));
     return true;
   }
-  const int byte = unicodeToCp437(c);
+  const int byte = unicodeTextToCp437(c);
   if (byte < 0) return false;  // no such character on this screen: the key is dropped
   event = keyWithCharacter(static_cast<uint8_t>(byte), 0, extraState);
   return true;
