@@ -48,4 +48,11 @@ ln -s "$work" "$work/drives/t:"
 cc -O2 -static -o "$work/run_measured" "$here/run_measured.c" 2>/dev/null ||
   cc -O2 -o "$work/run_measured" "$here/run_measured.c"
 
-python3 "$here/copy_bench.py" "$binary" "$work/run_measured" "$work" "$repetitions"
+# In the background, so that a TERM for this script (not only a Ctrl+C for
+# the whole group) reaches the driver, which ends the copier it runs before
+# the work folder goes.
+python3 "$here/copy_bench.py" "$binary" "$work/run_measured" "$work" "$repetitions" &
+driver=$!
+trap 'kill -TERM "$driver" 2>/dev/null; wait "$driver" || true; exit 130' INT
+trap 'kill -TERM "$driver" 2>/dev/null; wait "$driver" || true; exit 143' TERM
+wait "$driver"
