@@ -13,8 +13,8 @@ namespace {
 constexpr size_t kernelChunk = 32u << 20;  // small enough that a stop is never far off
 
 // Which kernel paths work between two file systems. Learned once per pair
-// so that a file system without reflinks costs one failed call per run, not
-// one per file.
+// (and per copying thread) so that a file system without reflinks costs a
+// failed call or two per run, not one per file.
 struct CopyRoute {
   dev_t from = 0;
   dev_t to = 0;
@@ -24,7 +24,7 @@ struct CopyRoute {
   bool sendfile = true;
 };
 
-CopyRoute lastRoute;
+thread_local CopyRoute lastRoute;
 
 CopyRoute& routeFor(dev_t from, dev_t to) {
   if (!lastRoute.known || lastRoute.from != from || lastRoute.to != to) {
@@ -42,7 +42,7 @@ bool meansUnsupported(int error) {
 }
 
 int readWriteCopy(int in, int out, off_t remaining) {
-  static std::vector<char> buffer(1u << 20);
+  thread_local std::vector<char> buffer(1u << 20);
   while (remaining > 0) {
     size_t want = remaining < static_cast<off_t>(buffer.size()) ? static_cast<size_t>(remaining)
                                                                 : buffer.size();

@@ -29,10 +29,10 @@ std::string leadsTo(const SourcePlace& here, const std::string& name) {
 // What is not a folder, whether listed or named in the command: copied if it
 // is a file, else named with why not.
 void takeFile(Walk& walk, const SourcePlace& here, const std::string& name, EntryKind kind,
-              const struct stat& info, bool viaLink, const std::string& shown,
-              TargetFolder& target) {
+              const struct stat& info, bool viaLink, const std::string& shown, TargetFolder& target,
+              const TargetLook* look) {
   if (kind == EntryKind::file) {
-    copyOneFile(walk, here, name, info, viaLink, shown, target);
+    copyOneFile(walk, here, name, info, viaLink, shown, target, look);
   } else if (kind == EntryKind::special) {
     reportSkipped(walk, shown);
   } else if (kind == EntryKind::brokenLink) {
@@ -95,6 +95,58 @@ void enterFolder(Walk& walk, const SourcePlace& here, const SourceEntry& entry, 
   close(fd);
 }
 
+// The target entries of one folder's files, looked at on a worker while the
+// walk looks at the source's: on a second pass over an unchanged tree the two
+// looks per file are all the work there is.
+struct TargetLooks {
+  std::vector<std::string> names;  // by entry; empty: not looked at
+  std::vector<TargetLook> looks;
+  bool started = false;
+  bool done = false;
+};
+
+// Below this many files a folder's target is looked at by the walk itself:
+// handing the work over would cost more than it saves.
+constexpr std::size_t filesWorthLookingAhead = 8;
+
+void startLookingAhead(Walk& walk, const std::vector<SourceEntry>& entries, TargetFolder& target,
+                       TargetLooks& ahead) {
+  const CopyJob& job = walk.job;
+  if (entries.size() < filesWorthLookingAhead || !job.fixedTargetName.empty()) return;
+  if (probeTargetFolder(target) != FolderState::present || target.createdHere) return;
+  ahead.names.resize(entries.size());
+  std::size_t wanted = 0;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const SourceEntry& entry = entries[i];
+    if (entry.type == DT_DIR || !(job.mask.empty() || matchesMask(job.mask, entry.name))) continue;
+    ahead.names[i] =
+        job.renameMask.empty() ? entry.name : applyRenameMask(job.renameMask, entry.name);
+    ++wanted;
+  }
+  if (wanted < filesWorthLookingAhead) {
+    ahead.names.clear();
+    return;
+  }
+  ahead.looks.resize(entries.size());
+  ahead.started = true;
+  TargetLooks* handed = &ahead;
+  const TargetFolder* folder = &target;
+  WorkerPool* workers = &walk.workers;
+  submitWork(walk.workers, [handed, folder, workers] {
+    for (std::size_t i = 0; i < handed->names.size(); ++i)
+      if (!handed->names[i].empty())
+        handed->looks[i] = lookAtTargetEntry(*folder, handed->names[i]);
+    markDone(*workers, handed->done);
+  });
+}
+
+struct SourceFile {
+  std::size_t index = 0;
+  EntryKind kind = EntryKind::gone;
+  struct stat info {};
+  bool viaLink = false;
+};
+
 void walkFolder(Walk& walk, const SourcePlace& here, TargetFolder& target) {
   const CopyJob& job = walk.job;
   int listError = 0;
@@ -102,24 +154,37 @@ void walkFolder(Walk& walk, const SourcePlace& here, TargetFolder& target) {
   if (listError != 0)
     reportNotCopied(walk, here.shown, describeReadError(listError),
                     "cannot read the folder " + here.path);
+  if (walkEnded(walk)) return;
 
+  TargetLooks ahead;
+  startLookingAhead(walk, entries, target, ahead);
+  std::vector<SourceFile> files;
   std::vector<std::pair<const SourceEntry*, bool>> folders;  // bool: a link to a folder
-  for (const SourceEntry& entry : entries) {
-    if (walkEnded(walk)) return;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const SourceEntry& entry = entries[i];
     const bool taken = job.mask.empty() || matchesMask(job.mask, entry.name);
     // A name the mask leaves out matters only as a folder to go into, and the
     // listing tells most files from folders without a stat of each.
     if (!taken && (!job.switches.subfolders || !mayBeFolder(entry))) continue;
-    struct stat info {};
-    bool viaLink = false;
-    EntryKind kind = classify(here.fd, entry, info, viaLink);
-    if (kind == EntryKind::folder || kind == EntryKind::folderLink) {
-      if (job.switches.subfolders) folders.emplace_back(&entry, kind == EntryKind::folderLink);
+    SourceFile file;
+    file.index = i;
+    file.kind = classify(here.fd, entry, file.info, file.viaLink);
+    if (file.kind == EntryKind::folder || file.kind == EntryKind::folderLink) {
+      if (job.switches.subfolders) folders.emplace_back(&entry, file.kind == EntryKind::folderLink);
       continue;
     }
-    if (kind == EntryKind::gone || !taken) continue;  // gone: deleted while we looked
-    takeFile(walk, here, entry.name, kind, info, viaLink, joinDisplay(here.shown, entry.name),
-             target);
+    if (file.kind == EntryKind::gone || !taken) continue;  // gone: deleted while we looked
+    files.push_back(file);
+  }
+  if (ahead.started) waitShowingNames(walk, ahead.done);
+
+  for (const SourceFile& file : files) {
+    if (walkEnded(walk)) return;
+    const SourceEntry& entry = entries[file.index];
+    const TargetLook* look =
+        ahead.started && !ahead.names[file.index].empty() ? &ahead.looks[file.index] : nullptr;
+    takeFile(walk, here, entry.name, file.kind, file.info, file.viaLink,
+             joinDisplay(here.shown, entry.name), target, look);
   }
   for (const auto& [entry, isLink] : folders) {
     if (walkEnded(walk)) return;
@@ -135,13 +200,13 @@ void copySingleFile(Walk& walk) {
   bool viaLink = false;
   EntryKind kind = classify(job.sourceFolderFd, entry, info, viaLink);
   // One named file is shown exactly as the command named it.
-  takeFile(walk, here, entry.name, kind, info, viaLink, job.sourceDisplay, *job.target);
+  takeFile(walk, here, entry.name, kind, info, viaLink, job.sourceDisplay, *job.target, nullptr);
 }
 
 }  // namespace
 
 CopyTally runCopy(const CopyJob& job) {
-  Walk walk{job, {}, false, {}, {}, {}};
+  Walk walk{job};
   walk.batch.limits = job.batchLimits;
   struct stat root {};
   if (fstat(job.sourceFolderFd, &root) == 0)
@@ -153,7 +218,6 @@ CopyTally runCopy(const CopyJob& job) {
     walkFolder(walk, SourcePlace{job.sourceFolderFd, job.sourcePath, job.sourceDisplay},
                *job.target);
   }
-  completePendingCopies(walk);
-  flushCompletedCopies(walk);
+  finishCopies(walk);
   return walk.tally;
 }

@@ -1,24 +1,59 @@
 // What the walk over the source carries from folder to folder, shared by
 // the walk itself and the copying of each file.
+//
+// The walk decides on the calling thread, in the order of the source, and
+// hands each file to copy to a worker, which writes it into a temporary.
+// Finished files are taken back in the order they were handed out: only
+// then is a name shown and the file added to the batch, so the output reads
+// as if one file were copied after another. A full batch is flushed and
+// renamed by a worker while the walk goes on with the next one.
 #pragma once
 
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <deque>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "copy_engine.h"
+#include "temporary_file.h"
+#include "worker_pool.h"
 #include "write_batch.h"
 
+// A file being written into its temporary on a worker.
+struct FileInFlight {
+  int source = -1;  // open; the worker closes it
+  struct stat info {};
+  Temporary temporary;  // made, and still empty
+  int folderFd = -1;    // the batch's descriptor of the target folder
+  dev_t device = 0;
+  std::string finalName;
+  std::string shownName;
+  std::string targetPath;
+  int error = 0;  // set by the worker
+  bool done = false;
+};
+
+struct BatchInCompletion {
+  WriteBatch batch;
+  std::vector<FileOutcome> outcomes;
+  bool done = false;
+};
+
 struct Walk {
+  explicit Walk(const CopyJob& copyJob) : job(copyJob) {}
   const CopyJob& job;
   CopyTally tally;
   bool overwriteAll = false;
-  std::vector<std::pair<dev_t, ino_t>> openFolders;  // the path from the source root down
-  WriteBatch batch;
+  std::vector<std::pair<dev_t, ino_t>> openFolders;          // the path from the source root down
+  WriteBatch batch;                                          // being filled
   std::vector<std::pair<dev_t, long long>> timeResolutions;  // learned once per target file system
+  WorkerPool workers;
+  std::deque<std::unique_ptr<FileInFlight>> inFlight;  // in the order handed out
+  std::unique_ptr<BatchInCompletion> completing;
 };
 
 // A source folder as the walk holds it.
@@ -41,13 +76,19 @@ void reportNotCopied(Walk& walk, const std::string& shown, std::string_view reas
 // Names `shown` as no regular file: a fifo, socket or device is left alone.
 void reportSkipped(Walk& walk, const std::string& shown);
 
-// `seen` is what classify() found; `name` is in the folder `from`.
+// `seen` is what classify() found; `name` is in the folder `from`. `look`,
+// when not null, is the target entry as a worker found it.
 void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
                  const struct stat& seen, bool viaLink, const std::string& shown,
-                 TargetFolder& target);
+                 TargetFolder& target, const TargetLook* look);
 
-// Flushes and renames the pending copies and counts them.
-void completePendingCopies(Walk& walk);
+// Waits for the files in flight and takes them back, so that what is
+// shown next comes after them.
+void settleFilesInFlight(Walk& walk);
 
-// Before the closing count: the renames onto the medium.
-void flushCompletedCopies(Walk& walk);
+// Waits for `flag`, writing the names held back when they are due.
+void waitShowingNames(Walk& walk, const bool& flag);
+
+// Ends the run's copying: every file in flight taken back, the last batch
+// flushed and renamed, the renames flushed.
+void finishCopies(Walk& walk);

@@ -82,18 +82,14 @@ bool isUpToDate(Walk& walk, TargetFolder& target, const timespec& source, const 
   return !sourceIsNewer(source, copy, timeResolutionOn(walk, target));
 }
 
-// Copies the open source into a temporary and hands it to the batch;
-// 0 or an errno.
-int writeIntoBatch(Walk& walk, int in, const struct stat& info, TargetFolder& target,
-                   const std::string& targetName, const std::string& shown,
-                   const std::string& targetPath) {
-  int folderFd = batchFolderFd(walk.batch, target.fd, target.device, target.inode);
-  if (folderFd < 0) return errno;
+// On a worker: copies the open source into its temporary. The temporary
+// is made by the walk: a file system creates one file at a time in a
+// folder, and workers creating side by side would only queue for it.
+void fillTemporary(FileInFlight& file) {
+  const struct stat& info = file.info;
   const mode_t wanted = info.st_mode & 0777;
-  Temporary temporary;
-  int error = createTemporary(folderFd, wanted, temporary);
-  if (error != 0) return error;
-  error = copyFileData(in, temporary.fd, info.st_size, info.st_dev, target.device);
+  Temporary& temporary = file.temporary;
+  int error = copyFileData(file.source, temporary.fd, info.st_size, info.st_dev, file.device);
   // The umask may have taken bits off; a file system without Unix
   // permissions (FAT) refuses, which costs nothing that matters.
   if (error == 0 && (wanted & ~currentUmask()) != wanted)
@@ -102,27 +98,129 @@ int writeIntoBatch(Walk& walk, int in, const struct stat& info, TargetFolder& ta
     const timespec times[2] = {info.st_atim, info.st_mtim};
     if (fileOperations.setTimes(temporary.fd, times) != 0) error = errno;
   }
-  if (error != 0) {
-    discardTemporary(folderFd, temporary);
-    return error;
+  close(file.source);
+  file.source = -1;
+  if (error == 0 && info.st_size >= largeFile) (void)fileOperations.startWriteback(temporary.fd);
+  file.error = error;
+}
+
+// How many files may be in flight at once: enough to keep the workers
+// busy, few enough that the names never lag far behind.
+constexpr std::size_t filesInFlight = 32;
+
+// Takes back a file whose temporary is written (or failed).
+void takeBack(Walk& walk, FileInFlight& file) {
+  if (walk.tally.stopped) {
+    // The target took no more before this one's turn: counted, not named,
+    // as if it had not been tried.
+    discardTemporary(file.folderFd, file.temporary);
+    ++walk.tally.notCopied;
+    return;
   }
-  if (info.st_size >= largeFile) (void)fileOperations.startWriteback(temporary.fd);
+  writeNameLine(walk.job.output.out, file.shownName);
+  if (file.error != 0) {
+    discardTemporary(file.folderFd, file.temporary);
+    reportWriteFailure(walk, file.error, "writing " + file.targetPath);
+    return;
+  }
   PendingFile pending;
-  pending.temporary = temporary;
-  pending.folderFd = folderFd;
-  pending.device = target.device;
-  pending.bytes = info.st_size;
-  pending.finalName = targetName;
-  pending.shownName = shown;
-  pending.targetPath = targetPath;
+  pending.temporary = file.temporary;
+  pending.folderFd = file.folderFd;
+  pending.device = file.device;
+  pending.bytes = file.info.st_size;
+  pending.finalName = std::move(file.finalName);
+  pending.shownName = std::move(file.shownName);
+  pending.targetPath = std::move(file.targetPath);
   addToBatch(walk.batch, std::move(pending));
-  return 0;
+}
+
+// Takes back the files at the head of the line that are done; with `wait`,
+// waits for the first one.
+void takeBackFinished(Walk& walk, bool wait) {
+  while (!walk.inFlight.empty()) {
+    FileInFlight& first = *walk.inFlight.front();
+    if (wait) {
+      waitShowingNames(walk, first.done);
+      wait = false;
+    } else {
+      std::lock_guard<std::mutex> guard(walk.workers.lock);
+      if (!first.done) return;
+    }
+    takeBack(walk, first);
+    walk.inFlight.pop_front();
+  }
+}
+
+void collectCompletion(Walk& walk) {
+  if (!walk.completing) return;
+  BatchInCompletion& completion = *walk.completing;
+  waitShowingNames(walk, completion.done);
+  for (const FileOutcome& outcome : completion.outcomes) {
+    if (outcome.error == 0) {
+      ++walk.tally.copied;
+      continue;
+    }
+    reportWriteFailure(walk, outcome.error,
+                       (outcome.whileFlush ? "flushing " : "renaming into place ") +
+                           outcome.targetPath + ", the copy of " + outcome.shownName);
+  }
+  takeRenamedOn(walk.batch, completion.batch);
+  walk.completing.reset();
+}
+
+// The batch is full: a worker flushes and renames it while the walk fills
+// the next one.
+void handOverBatch(Walk& walk) {
+  settleFilesInFlight(walk);
+  collectCompletion(walk);
+  if (walk.batch.taken == 0) return;
+  auto completion = std::make_unique<BatchInCompletion>();
+  completion->batch.limits = walk.batch.limits;
+  std::swap(completion->batch, walk.batch);
+  // The note of file systems to flush at the end stays with the walk.
+  std::swap(completion->batch.renamedOn, walk.batch.renamedOn);
+  BatchInCompletion* handed = completion.get();
+  WorkerPool* workers = &walk.workers;
+  walk.completing = std::move(completion);
+  submitWork(walk.workers, [handed, workers] {
+    handed->outcomes = completeBatch(handed->batch);
+    markDone(*workers, handed->done);
+  });
 }
 
 }  // namespace
 
+void settleFilesInFlight(Walk& walk) {
+  while (!walk.inFlight.empty()) takeBackFinished(walk, true);
+}
+
+void waitShowingNames(Walk& walk, const bool& flag) {
+  for (;;) {
+    long long due = nameLinesDueIn();
+    if (due == 0) {
+      flushNameLines();
+      due = -1;
+    }
+    if (waitUntilDone(walk.workers, flag, due)) return;
+  }
+}
+
+void finishCopies(Walk& walk) {
+  handOverBatch(walk);
+  collectCompletion(walk);
+  for (int error : flushRenames(walk.batch)) {
+    writeLine(walk.job.output.err, describeWriteError(error));
+    writeLine(walk.job.output.err,
+              detailLine("flushing the target: the copies named above may not all be on it"));
+    walk.tally.flushFailed = true;
+  }
+  flushNameLines();
+  stopWorkers(walk.workers);
+}
+
 void reportNotCopied(Walk& walk, const std::string& shown, std::string_view reason,
                      const std::string& detail) {
+  settleFilesInFlight(walk);
   writeLine(walk.job.output.out, shown);
   writeLine(walk.job.output.err, reason);
   writeLine(walk.job.output.err, detailLine(detail));
@@ -130,13 +228,14 @@ void reportNotCopied(Walk& walk, const std::string& shown, std::string_view reas
 }
 
 void reportSkipped(Walk& walk, const std::string& shown) {
+  settleFilesInFlight(walk);
   writeLine(walk.job.output.out, shown);
   writeLine(walk.job.output.err, text::skippedSpecial);
 }
 
 void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
                  const struct stat& seen, bool viaLink, const std::string& shown,
-                 TargetFolder& target) {
+                 TargetFolder& target, const TargetLook* look) {
   const CopyJob& job = walk.job;
   ++walk.tally.matched;
   std::string targetName = !job.fixedTargetName.empty() ? job.fixedTargetName
@@ -149,7 +248,7 @@ void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
     return;
   }
   TargetEntry existing;
-  if (int error = lookupTargetEntry(target, targetName, existing); error != 0) {
+  if (int error = lookupTargetEntry(target, targetName, existing, look); error != 0) {
     if (walk.tally.stopped) {
       ++walk.tally.notCopied;
       return;
@@ -173,6 +272,7 @@ void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
       return;
     }
     if (!job.switches.overwriteSilently && !walk.overwriteAll) {
+      settleFilesInFlight(walk);  // the question comes after the names before it
       KeyAnswer answer = askOverwrite(joinDisplay(target.display, existing.name), job.output);
       if (answer.answer != Answer::chosen) {
         walk.tally.interrupted = answer.answer == Answer::interrupted;
@@ -211,34 +311,34 @@ void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
     reportTargetProblem(walk, shown, target, error);
     return;
   }
-  writeLine(job.output.out, shown);
   const std::string targetPath = joinUnixPath(targetFolderPath(target), targetName);
-  int error = writeIntoBatch(walk, in, info, target, targetName, shown, targetPath);
-  close(in);
+  int folderFd = batchFolderFd(walk.batch, target.fd, target.device, target.inode);
+  Temporary temporary;
+  int error = folderFd < 0 ? errno : createTemporary(folderFd, info.st_mode & 0777, temporary);
   if (error != 0) {
+    close(in);
+    settleFilesInFlight(walk);
+    writeNameLine(job.output.out, shown);
     reportWriteFailure(walk, error, "writing " + targetPath);
     return;
   }
-  if (batchIsFull(walk.batch)) completePendingCopies(walk);
-}
-
-void completePendingCopies(Walk& walk) {
-  for (const FileOutcome& outcome : completeBatch(walk.batch)) {
-    if (outcome.error == 0) {
-      ++walk.tally.copied;
-      continue;
-    }
-    reportWriteFailure(walk, outcome.error,
-                       (outcome.whileFlush ? "flushing " : "renaming into place ") +
-                           outcome.targetPath + ", the copy of " + outcome.shownName);
-  }
-}
-
-void flushCompletedCopies(Walk& walk) {
-  for (int error : flushRenames(walk.batch)) {
-    writeLine(walk.job.output.err, describeWriteError(error));
-    writeLine(walk.job.output.err,
-              detailLine("flushing the target: the copies named above may not all be on it"));
-    walk.tally.flushFailed = true;
-  }
+  auto file = std::make_unique<FileInFlight>();
+  file->temporary = temporary;
+  file->source = in;
+  file->info = info;
+  file->folderFd = folderFd;
+  file->device = target.device;
+  file->finalName = targetName;
+  file->shownName = shown;
+  file->targetPath = targetPath;
+  FileInFlight* handed = file.get();
+  WorkerPool* workers = &walk.workers;
+  walk.inFlight.push_back(std::move(file));
+  noteTaken(walk.batch, info.st_size);
+  submitWork(walk.workers, [handed, workers] {
+    fillTemporary(*handed);
+    markDone(*workers, handed->done);
+  });
+  takeBackFinished(walk, walk.inFlight.size() >= filesInFlight);
+  if (batchIsFull(walk.batch)) handOverBatch(walk);
 }

@@ -3,7 +3,11 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <string.h>
+#include <time.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <mutex>
 
 namespace {
 
@@ -11,18 +15,40 @@ namespace {
 constexpr int stopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 // One slot per temporary not yet under its final name: a batch holds many.
+// A slot is filled before its file is created, so a stop that comes at any
+// point after that finds the name; the handler reads slots without a lock.
 struct TemporarySlot {
-  volatile sig_atomic_t folderFd = -1;
+  std::atomic<int> folderFd{-1};
   char name[64] = {};
 };
+static_assert(std::atomic<int>::is_always_lock_free);
 TemporarySlot temporaries[maxRegisteredTemporaries];
+std::mutex slotsLock;    // between the threads that take and free slots
 int firstMaybeFree = 0;  // every slot below it is taken
 volatile sig_atomic_t terminalFd = -1;
 termios savedTerminal;
 
+// Creations under way on other threads than the one the handler runs on.
+// A stop waits for them, so none creates a file after the slots were
+// swept; once `stopping` is set, none starts.
+std::atomic<int> creationsUnderway{0};
+std::atomic<bool> stopping{false};
+thread_local bool stopsHeldHere = false;
+
+void waitForCreations() {
+  // Each is one openat; a thread that never ends one (stuck on a dead
+  // network share) must not keep the program from stopping.
+  for (int tries = 0; tries < 2000 && creationsUnderway.load() > 0; ++tries) {
+    const timespec pause{0, 1'000'000};
+    nanosleep(&pause, nullptr);
+  }
+}
+
 void onStop(int signalNumber) {
+  stopping.store(true);
+  waitForCreations();
   for (TemporarySlot& slot : temporaries) {
-    int folder = slot.folderFd;
+    int folder = slot.folderFd.load(std::memory_order_acquire);
     if (folder >= 0) unlinkat(folder, slot.name, 0);
   }
   int terminal = terminalFd;
@@ -56,16 +82,33 @@ void installInterruptHandling() {
 }
 
 int registerTemporary(int folderFd, const char* name) {
+  std::lock_guard<std::mutex> guard(slotsLock);
   for (int i = firstMaybeFree; i < maxRegisteredTemporaries; ++i) {
     TemporarySlot& slot = temporaries[i];
-    if (slot.folderFd >= 0) continue;
+    if (slot.folderFd.load(std::memory_order_relaxed) >= 0) continue;
     strncpy(slot.name, name, sizeof slot.name - 1);
     slot.name[sizeof slot.name - 1] = '\0';
-    slot.folderFd = folderFd;
+    slot.folderFd.store(folderFd, std::memory_order_release);
     firstMaybeFree = i + 1;
     return i;
   }
   return -1;
+}
+
+void noteStopsHeldOnThisThread() {
+  stopsHeldHere = true;
+}
+
+bool beginCreation() {
+  if (!stopsHeldHere) return true;  // the handler cannot run in the middle of it
+  creationsUnderway.fetch_add(1);
+  if (!stopping.load()) return true;
+  creationsUnderway.fetch_sub(1);
+  return false;
+}
+
+void endCreation() {
+  if (stopsHeldHere) creationsUnderway.fetch_sub(1);
 }
 
 StopSignalsHeld::StopSignalsHeld() {
@@ -81,7 +124,8 @@ StopSignalsHeld::~StopSignalsHeld() {
 
 void clearTemporary(int slot) {
   if (slot < 0 || slot >= maxRegisteredTemporaries) return;
-  temporaries[slot].folderFd = -1;
+  std::lock_guard<std::mutex> guard(slotsLock);
+  temporaries[slot].folderFd.store(-1, std::memory_order_release);
   if (slot < firstMaybeFree) firstMaybeFree = slot;
 }
 

@@ -9,14 +9,25 @@
 void installInterruptHandling();
 
 // Temporaries not yet renamed; the handler removes them if the run is
-// stopped. The folder descriptor must stay open until the slot is cleared.
-constexpr int maxRegisteredTemporaries = 4100;
+// stopped. A name is registered before its file is created. The folder
+// descriptor must stay open until the slot is cleared. Any thread.
+constexpr int maxRegisteredTemporaries = 8200;
 // The slot, or -1 when all are taken.
 int registerTemporary(int folderFd, const char* name);
 void clearTemporary(int slot);
 
-// Holds the stop signals back while a temporary is created and registered, so no stop can fall
-// between the two and leave the file behind; the signal is taken once they are let through.
+// Around the creation of a registered temporary. On a thread that holds the
+// stop signals back (a worker), a stop taken by another thread waits for the
+// creation to end before it removes the temporaries, so none is left
+// behind; false when the run is stopping: create nothing. On the thread that
+// takes the stops there is nothing to wait for.
+bool beginCreation();
+void endCreation();
+// Called by each worker thread as it starts.
+void noteStopsHeldOnThisThread();
+
+// Holds the stop signals back: threads started meanwhile keep them held for
+// good, so the stops are always taken by the thread that started them.
 struct StopSignalsHeld {
   sigset_t previous;
   StopSignalsHeld();

@@ -2,11 +2,28 @@
 
 #include <errno.h>
 #include <string.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "file_operations.h"
 
-void writeText(int fd, std::string_view text) {
+namespace {
+
+struct HeldNames {
+  int fd = -1;
+  std::string text;
+  timespec since{};  // when the oldest was held back
+};
+
+HeldNames held;
+
+long long monotonicNow() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return now.tv_sec * 1'000'000'000LL + now.tv_nsec;
+}
+
+void writeAll(int fd, std::string_view text) {
   while (!text.empty()) {
     ssize_t written = fileOperations.write(fd, text.data(), text.size());
     if (written < 0) {
@@ -15,6 +32,37 @@ void writeText(int fd, std::string_view text) {
     }
     text.remove_prefix(static_cast<std::size_t>(written));
   }
+}
+
+}  // namespace
+
+void flushNameLines() {
+  if (held.text.empty()) return;
+  writeAll(held.fd, held.text);
+  held.text.clear();
+}
+
+long long nameLinesDueIn() {
+  if (held.text.empty()) return -1;
+  long long since = held.since.tv_sec * 1'000'000'000LL + held.since.tv_nsec;
+  long long left = since + nameLineDelay - monotonicNow();
+  return left > 0 ? left : 0;
+}
+
+void writeNameLine(int fd, std::string_view name) {
+  if (fd != held.fd) {
+    flushNameLines();
+    held.fd = fd;
+  }
+  if (held.text.empty()) clock_gettime(CLOCK_MONOTONIC, &held.since);
+  held.text.append(name);
+  held.text.push_back('\n');
+  if (held.text.size() >= 32768 || nameLinesDueIn() == 0) flushNameLines();
+}
+
+void writeText(int fd, std::string_view text) {
+  flushNameLines();
+  writeAll(fd, text);
 }
 
 void writeLine(int fd, std::string_view text) {

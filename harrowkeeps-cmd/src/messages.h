@@ -5,16 +5,27 @@
 #include <string>
 #include <string_view>
 
-// Where names and counts go, and where complaints go. Writes are unbuffered so
-// each copied file shows as it goes, and lines end in "\n" only: a terminal
-// turns that into CR LF itself.
+// Where names and counts go, and where complaints go. Lines end in "\n"
+// only: a terminal turns that into CR LF itself.
 struct Output {
   int out = 1;
   int err = 2;
 };
 
+// Written at once, after any names still held back, so everything appears
+// in the order it was said.
 void writeLine(int fd, std::string_view text);
 void writeText(int fd, std::string_view text);
+
+// The name of a copied file. One write per name would be a system call per
+// file; so names are held back and written together, but never longer than
+// nameLineDelay: the user still sees the copy go.
+void writeNameLine(int fd, std::string_view name);
+void flushNameLines();
+inline constexpr long long nameLineDelay = 50'000'000;  // nanoseconds
+// Nanoseconds until names held back are due, 0 when they are due now, -1
+// when none are held.
+long long nameLinesDueIn();
 
 namespace text {
 inline constexpr std::string_view invalidPath = "Invalid path";

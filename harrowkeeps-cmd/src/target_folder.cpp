@@ -172,17 +172,29 @@ int prepareTargetFolder(TargetFolder& folder) {
   return 0;
 }
 
-int lookupTargetEntry(TargetFolder& folder, const std::string& name, TargetEntry& entry) {
+TargetLook lookAtTargetEntry(const TargetFolder& folder, const std::string& name) {
+  TargetLook look;
+  if (fstatat(folder.fd, name.c_str(), &look.info, AT_SYMLINK_NOFOLLOW) != 0) look.error = errno;
+  return look;
+}
+
+int lookupTargetEntry(TargetFolder& folder, const std::string& name, TargetEntry& entry,
+                      const TargetLook* look) {
   entry = TargetEntry{};
   FolderState state = probeTargetFolder(folder);
   if (state == FolderState::absent) return 0;
   if (state == FolderState::unusable) return folder.problem;
-  if (fstatat(folder.fd, name.c_str(), &entry.info, AT_SYMLINK_NOFOLLOW) == 0) {
+  // A folder this run made holds only what this run put there, under names
+  // it has claimed already.
+  if (folder.createdHere) return 0;
+  TargetLook here = look ? *look : lookAtTargetEntry(folder, name);
+  if (here.error == 0) {
     entry.exists = true;
+    entry.info = here.info;
     entry.name = name;
     return 0;
   }
-  if (errno != ENOENT) return errno;
+  if (here.error != ENOENT) return here.error;
   std::string actual;
   if (otherCaseOf(folder, name, actual) &&
       fstatat(folder.fd, actual.c_str(), &entry.info, AT_SYMLINK_NOFOLLOW) == 0) {

@@ -66,8 +66,21 @@ struct TargetEntry {
   std::string name;  // the name on disk, which may differ in case
 };
 
-// 0 or an errno; a missing folder simply has no entries.
-int lookupTargetEntry(TargetFolder& folder, const std::string& name, TargetEntry& entry);
+// A target entry looked at ahead of time (by a worker, while the walk
+// looked at the source).
+struct TargetLook {
+  int error = 0;  // of the fstatat
+  struct stat info {};
+};
+
+// 0 or an errno; a missing folder simply has no entries. `look`, when not
+// null, is `name` looked at ahead of time in this folder.
+int lookupTargetEntry(TargetFolder& folder, const std::string& name, TargetEntry& entry,
+                      const TargetLook* look = nullptr);
+
+// Looks at `name` in the folder, which must be present: what
+// lookupTargetEntry takes as `look`.
+TargetLook lookAtTargetEntry(const TargetFolder& folder, const std::string& name);
 
 // The folder's Unix path, for messages.
 std::string targetFolderPath(const TargetFolder& folder);

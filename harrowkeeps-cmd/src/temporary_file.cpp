@@ -4,10 +4,12 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdint>
 
 #include "file_operations.h"
@@ -52,10 +54,29 @@ void takeLock(int fd) {
   }
 }
 
+// The first number of every temporary this run makes: random, so that no
+// other run, in this container or another one sharing the target, makes the
+// same names (a stop removes the registered names, and must never remove a
+// file someone else made).
+unsigned long long runNumber() {
+  static const unsigned long long number = [] {
+    unsigned long long value = 0;
+    if (getrandom(&value, sizeof value, GRND_NONBLOCK) != sizeof value) {
+      timespec now{};
+      clock_gettime(CLOCK_REALTIME, &now);
+      value = (static_cast<unsigned long long>(getpid()) << 40) ^
+              static_cast<unsigned long long>(now.tv_nsec) ^
+              (static_cast<unsigned long long>(now.tv_sec) << 20);
+    }
+    return value;
+  }();
+  return number;
+}
+
 }  // namespace
 
-std::string temporaryName(long processId, unsigned long sequence) {
-  std::string numbers = std::to_string(processId) + "-" + std::to_string(sequence);
+std::string temporaryName(unsigned long long runId, unsigned long sequence) {
+  std::string numbers = std::to_string(runId) + "-" + std::to_string(sequence);
   return std::string(prefix) + numbers + "-" + checkText(numbers) + std::string(suffix);
 }
 
@@ -73,31 +94,29 @@ bool isOurTemporaryName(std::string_view name) {
 }
 
 int createTemporary(int folderFd, mode_t mode, Temporary& temporary) {
-  static unsigned long sequence = 0;
+  static std::atomic<unsigned long> sequence{0};
   temporary = Temporary{};
   for (int attempt = 0; attempt < 1000; ++attempt) {
-    int fd = -1;
-    {
-      // No stop may fall between creating the file and telling the stop
-      // handler about it.
-      StopSignalsHeld held;
-      std::string name = temporaryName(static_cast<long>(getpid()), ++sequence);
-      fd = fileOperations.openAt(folderFd, name.c_str(),
-                                 O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
-      if (fd < 0) {
-        if (errno == EEXIST) continue;
-        return errno;
-      }
-      int slot = registerTemporary(folderFd, name.c_str());
-      if (slot < 0) {
-        fileOperations.unlinkAt(folderFd, name.c_str(), 0);
-        fileOperations.close(fd);
-        return EMFILE;
-      }
-      temporary.fd = fd;
-      temporary.slot = slot;
-      snprintf(temporary.name, sizeof temporary.name, "%s", name.c_str());
+    std::string name = temporaryName(runNumber(), ++sequence);
+    // Registered first: a stop from here on removes it.
+    int slot = registerTemporary(folderFd, name.c_str());
+    if (slot < 0) return EMFILE;
+    if (!beginCreation()) {
+      clearTemporary(slot);
+      return EINTR;
     }
+    int fd = fileOperations.openAt(folderFd, name.c_str(),
+                                   O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+    int error = errno;
+    endCreation();
+    if (fd < 0) {
+      clearTemporary(slot);
+      if (error == EEXIST) continue;
+      return error;
+    }
+    temporary.fd = fd;
+    temporary.slot = slot;
+    snprintf(temporary.name, sizeof temporary.name, "%s", name.c_str());
     takeLock(fd);
     struct stat info {};
     if (fstat(fd, &info) == 0 && info.st_nlink > 0) return 0;

@@ -12,8 +12,8 @@
 #include <string>
 #include <string_view>
 
-// ".hkcmd-<pid>-<n>-<check>.tmp"
-std::string temporaryName(long processId, unsigned long sequence);
+// ".hkcmd-<run>-<n>-<check>.tmp", where <run> is a random number per run.
+std::string temporaryName(unsigned long long runId, unsigned long sequence);
 bool isOurTemporaryName(std::string_view name);
 
 struct Temporary {

@@ -57,11 +57,12 @@ BatchLimits defaultBatchLimits() {
   BatchLimits limits;
   rlimit files{};
   if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY) {
-    // Half of what is left after the folders a deep tree holds open.
-    long long room = (static_cast<long long>(files.rlim_cur) - 256) / 2;
+    // What is left after the folders a deep tree holds open, for two
+    // batches of temporaries and their folders.
+    long long room = (static_cast<long long>(files.rlim_cur) - 256) / 4;
     limits.files = static_cast<std::size_t>(std::clamp<long long>(room, 8, 4000));
   }
-  limits.files = std::min<std::size_t>(limits.files, maxRegisteredTemporaries - 8);
+  limits.files = std::min<std::size_t>(limits.files, (maxRegisteredTemporaries - 16) / 2);
   return limits;
 }
 
@@ -74,15 +75,19 @@ int batchFolderFd(WriteBatch& batch, int folderFd, dev_t device, ino_t inode) {
   return fd;
 }
 
+void noteTaken(WriteBatch& batch, long long bytes) {
+  if (batch.taken == 0) clock_gettime(CLOCK_MONOTONIC, &batch.started);
+  ++batch.taken;
+  batch.bytes += bytes;
+}
+
 void addToBatch(WriteBatch& batch, PendingFile&& file) {
-  if (batch.files.empty()) clock_gettime(CLOCK_MONOTONIC, &batch.started);
-  batch.bytes += file.bytes;
   batch.files.push_back(std::move(file));
 }
 
 bool batchIsFull(const WriteBatch& batch) {
-  if (batch.files.empty()) return false;
-  return batch.files.size() >= batch.limits.files || batch.bytes >= batch.limits.bytes ||
+  if (batch.taken == 0) return false;
+  return batch.taken >= batch.limits.files || batch.bytes >= batch.limits.bytes ||
          nanosecondsSince(batch.started) >= batch.limits.nanoseconds;
 }
 
@@ -111,9 +116,23 @@ std::vector<FileOutcome> completeBatch(WriteBatch& batch) {
     outcomes.push_back(std::move(outcome));
   }
   batch.files.clear();
+  batch.taken = 0;
   batch.bytes = 0;
   closeFolders(batch.folders);
   return outcomes;
+}
+
+void takeRenamedOn(WriteBatch& into, WriteBatch& from) {
+  for (BatchFolder& folder : from.renamedOn) {
+    bool known = false;
+    for (const BatchFolder& have : into.renamedOn) known = known || have.device == folder.device;
+    if (known) {
+      fileOperations.close(folder.fd);
+    } else {
+      into.renamedOn.push_back(folder);
+    }
+  }
+  from.renamedOn.clear();
 }
 
 std::vector<int> flushRenames(WriteBatch& batch) {

@@ -47,6 +47,7 @@ struct WriteBatch {
   BatchLimits limits;
   std::vector<PendingFile> files;
   std::vector<BatchFolder> folders;
+  std::size_t taken = 0;  // files given to the batch, written or still being written
   long long bytes = 0;
   timespec started{};
   // One descriptor per file system with renames not yet flushed.
@@ -62,18 +63,26 @@ struct FileOutcome {
 };
 
 // The limits for this process: a pending file keeps its descriptor (and the
-// lock on it) open, so the count stays well inside the descriptor limit.
+// lock on it) open, and one batch is filled while the one before it is
+// flushed, so the count of both stays well inside the descriptor limit.
 BatchLimits defaultBatchLimits();
 
 // A descriptor of the folder that stays open as long as the batch needs it;
 // -1 with errno set when none can be had.
 int batchFolderFd(WriteBatch& batch, int folderFd, dev_t device, ino_t inode);
 
+// A file is taken into the batch when its copy starts, and added once it
+// is complete in its temporary.
+void noteTaken(WriteBatch& batch, long long bytes);
 void addToBatch(WriteBatch& batch, PendingFile&& file);
 bool batchIsFull(const WriteBatch& batch);
 
 // Flushes the pending files' data, then renames them; one outcome per file.
 std::vector<FileOutcome> completeBatch(WriteBatch& batch);
+
+// Moves the note of file systems with renames to flush from one batch to
+// another (from a completed batch to the one that outlives it).
+void takeRenamedOn(WriteBatch& into, WriteBatch& from);
 
 // Flushes each file system that took renames since the last call; the
 // errno of each flush that failed.

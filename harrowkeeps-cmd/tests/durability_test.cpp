@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,8 @@ struct Recorded {
   std::string name;  // the temporary's; the text for output
 };
 
+// The copy calls these from several threads.
+std::mutex recording;
 std::vector<Recorded> calls;
 std::map<int, std::string> temporaryOnFd;
 FileOperations kernel;
@@ -33,6 +36,7 @@ void noteData(int fd) {
 }
 
 int recordOpenAt(int folder, const char* name, int flags, mode_t mode) {
+  std::lock_guard<std::mutex> guard(recording);
   int fd = kernel.openAt(folder, name, flags, mode);
   if (fd >= 0 && (flags & O_CREAT) && isOurTemporaryName(name)) {
     temporaryOnFd[fd] = name;
@@ -42,6 +46,7 @@ int recordOpenAt(int folder, const char* name, int flags, mode_t mode) {
 }
 
 ssize_t recordWrite(int fd, const void* data, size_t size) {
+  std::lock_guard<std::mutex> guard(recording);
   ssize_t written = kernel.write(fd, data, size);
   if (temporaryOnFd.count(fd)) {
     noteData(fd);
@@ -52,35 +57,41 @@ ssize_t recordWrite(int fd, const void* data, size_t size) {
 }
 
 int recordClone(int to, int from) {
+  std::lock_guard<std::mutex> guard(recording);
   int result = kernel.cloneFile(to, from);
   if (result == 0) noteData(to);
   return result;
 }
 
 ssize_t recordCopyRange(int from, int to, size_t size) {
+  std::lock_guard<std::mutex> guard(recording);
   ssize_t moved = kernel.copyRange(from, to, size);
   if (moved > 0) noteData(to);
   return moved;
 }
 
 ssize_t recordSendFile(int to, int from, size_t size) {
+  std::lock_guard<std::mutex> guard(recording);
   ssize_t moved = kernel.sendFile(to, from, size);
   if (moved > 0) noteData(to);
   return moved;
 }
 
 int recordClose(int fd) {
+  std::lock_guard<std::mutex> guard(recording);
   temporaryOnFd.erase(fd);
   return kernel.close(fd);
 }
 
 int recordSyncData(int fd) {
+  std::lock_guard<std::mutex> guard(recording);
   auto known = temporaryOnFd.find(fd);
   calls.push_back({Call::flushFile, known == temporaryOnFd.end() ? "" : known->second});
   return kernel.syncData(fd);
 }
 
 int recordSyncFileSystem(int fd) {
+  std::lock_guard<std::mutex> guard(recording);
   calls.push_back({Call::flushAll, ""});
   if (failFileSystemFlushes > 0) {
     --failFileSystemFlushes;
@@ -91,6 +102,7 @@ int recordSyncFileSystem(int fd) {
 }
 
 int recordRename(int fromFolder, const char* from, int toFolder, const char* to) {
+  std::lock_guard<std::mutex> guard(recording);
   calls.push_back({Call::rename, from});
   return kernel.renameAt(fromFolder, from, toFolder, to);
 }

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -224,16 +225,33 @@ void SandboxTest::TearDown() {
   removeSandbox(sandbox);
 }
 
+namespace {
+std::atomic<int> outputOfRunHere{-1};
+}  // namespace
+
+std::string inProcessOutputSoFar() {
+  int fd = outputOfRunHere.load();
+  std::string text;
+  if (fd < 0) return text;
+  char buffer[4096];
+  off_t at = 0;
+  for (ssize_t got; (got = pread(fd, buffer, sizeof buffer, at)) > 0; at += got)
+    text.append(buffer, static_cast<std::size_t>(got));
+  return text;
+}
+
 InProcessResult runXcopyHere(const std::string& arguments, const std::string& drives,
                              const BatchLimits& limits) {
   int fd = memfd_create("xcopy-output", MFD_CLOEXEC);
   if (fd < 0) throw std::runtime_error("memfd_create failed");
+  outputOfRunHere.store(fd);
   XcopySettings settings;
   settings.drives = drives;
   settings.output = Output{fd, fd};
   settings.batchLimits = limits;
   InProcessResult result;
   result.exitCode = runXcopy(splitArguments(arguments), settings);
+  outputOfRunHere.store(-1);
   off_t size = lseek(fd, 0, SEEK_CUR);
   result.output.resize(static_cast<std::size_t>(size));
   if (pread(fd, result.output.data(), result.output.size(), 0) != size)

@@ -84,3 +84,6 @@ struct InProcessResult {
 };
 InProcessResult runXcopyHere(const std::string& arguments, const std::string& drives,
                              const BatchLimits& limits = defaultBatchLimits());
+// What runXcopyHere has written so far, read from another thread or from a
+// stand-in for a kernel call while it runs.
+std::string inProcessOutputSoFar();

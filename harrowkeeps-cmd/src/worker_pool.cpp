@@ -1,0 +1,74 @@
+#include "worker_pool.h"
+
+#include <chrono>
+#include <system_error>
+
+#include "interrupt.h"
+
+namespace {
+
+void workLoop(WorkerPool& pool) {
+  noteStopsHeldOnThisThread();
+  std::unique_lock<std::mutex> guard(pool.lock);
+  for (;;) {
+    pool.workWaiting.wait(guard, [&] { return pool.closing || !pool.queue.empty(); });
+    if (pool.queue.empty()) return;
+    std::function<void()> work = std::move(pool.queue.front());
+    pool.queue.pop_front();
+    guard.unlock();
+    work();
+    guard.lock();
+  }
+}
+
+void startThreads(WorkerPool& pool) {
+  pool.started = true;
+  StopSignalsHeld held;  // inherited by every thread started here
+  try {
+    for (int i = 0; i < pool.wanted; ++i) pool.threads.emplace_back(workLoop, std::ref(pool));
+  } catch (const std::system_error&) {
+    // Fewer threads, or none: the work is done all the same.
+  }
+}
+
+}  // namespace
+
+void submitWork(WorkerPool& pool, std::function<void()> work) {
+  if (!pool.started) startThreads(pool);
+  if (pool.threads.empty()) {
+    work();
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> guard(pool.lock);
+    pool.queue.push_back(std::move(work));
+  }
+  pool.workWaiting.notify_one();
+}
+
+void markDone(WorkerPool& pool, bool& flag) {
+  {
+    std::lock_guard<std::mutex> guard(pool.lock);
+    flag = true;
+  }
+  pool.workDone.notify_all();
+}
+
+bool waitUntilDone(WorkerPool& pool, const bool& flag, long long nanoseconds) {
+  std::unique_lock<std::mutex> guard(pool.lock);
+  if (nanoseconds < 0) {
+    pool.workDone.wait(guard, [&] { return flag; });
+    return true;
+  }
+  return pool.workDone.wait_for(guard, std::chrono::nanoseconds(nanoseconds), [&] { return flag; });
+}
+
+void stopWorkers(WorkerPool& pool) {
+  {
+    std::lock_guard<std::mutex> guard(pool.lock);
+    pool.closing = true;
+  }
+  pool.workWaiting.notify_all();
+  for (std::thread& thread : pool.threads) thread.join();
+  pool.threads.clear();
+}
