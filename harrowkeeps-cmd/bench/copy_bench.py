@@ -283,6 +283,11 @@ def main():
 
     def run_all(tree, pass_name, order):
         for tool in order:
+            if pass_name == "full copy":
+                # Each tool's old copy goes right before its own run, so that
+                # none pays for writing back another's deletion.
+                shutil.rmtree(target_of(work, tree, tool), ignore_errors=True)
+                sync_folder(work)
             seconds, peak = runner.timed(tool, tree, target_of(work, tree, tool))
             times.setdefault((tree.key, pass_name, tool), []).append(seconds)
             memory.setdefault((tree.key, pass_name, tool), []).append(peak)
@@ -295,9 +300,6 @@ def main():
             print(f"repetition {repetition + 1} of {repetitions}, order {', '.join(order)}",
                   file=sys.stderr, flush=True)
             for tree in trees:
-                for tool in order:
-                    shutil.rmtree(target_of(work, tree, tool), ignore_errors=True)
-                sync_folder(work)
                 run_all(tree, "full copy", order)
                 run_all(tree, "unchanged", order)
                 touch_source(tree, os.path.join(work, tree.key, "src"), repetition)
