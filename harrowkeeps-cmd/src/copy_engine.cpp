@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -95,49 +96,25 @@ void enterFolder(Walk& walk, const SourcePlace& here, const SourceEntry& entry, 
   close(fd);
 }
 
-// The target entries of one folder's files, looked at on a worker while the
-// walk looks at the source's: on a second pass over an unchanged tree the two
-// looks per file are all the work there is.
-struct TargetLooks {
-  std::vector<std::string> names;  // by entry; empty: not looked at
-  std::vector<TargetLook> looks;
-  bool started = false;
-  bool done = false;
-};
+// The folder's path below the job's target, as the survey names it.
+std::vector<std::string> surveyPath(const Walk& walk, const TargetFolder& target) {
+  std::vector<std::string> path;
+  for (const TargetFolder* folder = &target; folder && folder != walk.job.target;
+       folder = folder->parent)
+    path.push_back(foldCase(folder->name));
+  std::reverse(path.begin(), path.end());
+  return path;
+}
 
-// Below this many files a folder's target is looked at by the walk itself:
-// handing the work over would cost more than it saves.
-constexpr std::size_t filesWorthLookingAhead = 8;
+// What the survey holds of the folder; null when it has nothing of it.
+const SurveyedFolder* surveyOf(Walk& walk, TargetFolder& target) {
+  if (!walk.survey.running) return nullptr;
+  if (probeTargetFolder(target) != FolderState::present || target.createdHere) return nullptr;
+  return takeSurveyedFolder(walk.survey, surveyPath(walk, target), target.device, target.inode);
+}
 
-void startLookingAhead(Walk& walk, const std::vector<SourceEntry>& entries, TargetFolder& target,
-                       TargetLooks& ahead) {
-  const CopyJob& job = walk.job;
-  if (entries.size() < filesWorthLookingAhead || !job.fixedTargetName.empty()) return;
-  if (probeTargetFolder(target) != FolderState::present || target.createdHere) return;
-  ahead.names.resize(entries.size());
-  std::size_t wanted = 0;
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    const SourceEntry& entry = entries[i];
-    if (entry.type == DT_DIR || !(job.mask.empty() || matchesMask(job.mask, entry.name))) continue;
-    ahead.names[i] =
-        job.renameMask.empty() ? entry.name : applyRenameMask(job.renameMask, entry.name);
-    ++wanted;
-  }
-  if (wanted < filesWorthLookingAhead) {
-    ahead.names.clear();
-    return;
-  }
-  ahead.looks.resize(entries.size());
-  ahead.started = true;
-  TargetLooks* handed = &ahead;
-  const TargetFolder* folder = &target;
-  WorkerPool* workers = &walk.workers;
-  submitWork(walk.workers, [handed, folder, workers] {
-    for (std::size_t i = 0; i < handed->names.size(); ++i)
-      if (!handed->names[i].empty())
-        handed->looks[i] = lookAtTargetEntry(*folder, handed->names[i]);
-    markDone(*workers, handed->done);
-  });
+std::string targetNameOf(const CopyJob& job, const std::string& name) {
+  return job.renameMask.empty() ? name : applyRenameMask(job.renameMask, name);
 }
 
 struct SourceFile {
@@ -156,8 +133,6 @@ void walkFolder(Walk& walk, const SourcePlace& here, TargetFolder& target) {
                     "cannot read the folder " + here.path);
   if (walkEnded(walk)) return;
 
-  TargetLooks ahead;
-  startLookingAhead(walk, entries, target, ahead);
   std::vector<SourceFile> files;
   std::vector<std::pair<const SourceEntry*, bool>> folders;  // bool: a link to a folder
   for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -176,15 +151,14 @@ void walkFolder(Walk& walk, const SourcePlace& here, TargetFolder& target) {
     if (file.kind == EntryKind::gone || !taken) continue;  // gone: deleted while we looked
     files.push_back(file);
   }
-  if (ahead.started) waitShowingNames(walk, ahead.done);
-
+  const SurveyedFolder* surveyed = files.empty() ? nullptr : surveyOf(walk, target);
   for (const SourceFile& file : files) {
     if (walkEnded(walk)) return;
     const SourceEntry& entry = entries[file.index];
-    const TargetLook* look =
-        ahead.started && !ahead.names[file.index].empty() ? &ahead.looks[file.index] : nullptr;
+    TargetLook look;
+    if (surveyed) look = surveyedEntry(*surveyed, targetNameOf(job, entry.name));
     takeFile(walk, here, entry.name, file.kind, file.info, file.viaLink,
-             joinDisplay(here.shown, entry.name), target, look);
+             joinDisplay(here.shown, entry.name), target, surveyed ? &look : nullptr);
   }
   for (const auto& [entry, isLink] : folders) {
     if (walkEnded(walk)) return;
@@ -215,6 +189,8 @@ CopyTally runCopy(const CopyJob& job) {
   if (!job.singleName.empty()) {
     copySingleFile(walk);
   } else {
+    if (probeTargetFolder(*job.target) == FolderState::present)
+      startTargetSurvey(walk.survey, job.target->fd);
     walkFolder(walk, SourcePlace{job.sourceFolderFd, job.sourcePath, job.sourceDisplay},
                *job.target);
   }

@@ -2,7 +2,7 @@
 // the walk itself and the copying of each file.
 //
 // The walk decides on the calling thread, in the order of the source, and
-// hands each file to copy to a worker, which writes it into a temporary.
+// hands the files to copy to workers, which write them into temporaries.
 // Finished files are taken back in the order they were handed out: only
 // then is a name shown and the file added to the batch, so the output reads
 // as if one file were copied after another. A full batch is flushed and
@@ -19,21 +19,27 @@
 #include <vector>
 
 #include "copy_engine.h"
+#include "target_survey.h"
 #include "temporary_file.h"
 #include "worker_pool.h"
 #include "write_batch.h"
 
-// A file being written into its temporary on a worker.
+// A file to be written into a temporary on a worker.
 struct FileInFlight {
   int source = -1;  // open; the worker closes it
   struct stat info {};
-  Temporary temporary;  // made, and still empty
-  int folderFd = -1;    // the batch's descriptor of the target folder
+  int folderFd = -1;  // the batch's descriptor of the target folder
   dev_t device = 0;
   std::string finalName;
   std::string shownName;
   std::string targetPath;
-  int error = 0;  // set by the worker
+  Temporary temporary;  // set by the worker
+  int error = 0;        // set by the worker
+};
+
+// Files handed to a worker together, in the order of the source.
+struct FilesInFlight {
+  std::vector<FileInFlight> files;
   bool done = false;
 };
 
@@ -52,8 +58,10 @@ struct Walk {
   WriteBatch batch;                                          // being filled
   std::vector<std::pair<dev_t, long long>> timeResolutions;  // learned once per target file system
   WorkerPool workers;
-  std::deque<std::unique_ptr<FileInFlight>> inFlight;  // in the order handed out
+  std::unique_ptr<FilesInFlight> filling;               // not yet handed out
+  std::deque<std::unique_ptr<FilesInFlight>> inFlight;  // in the order handed out
   std::unique_ptr<BatchInCompletion> completing;
+  TargetSurvey survey;
 };
 
 // A source folder as the walk holds it.

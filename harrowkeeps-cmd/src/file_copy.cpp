@@ -82,14 +82,14 @@ bool isUpToDate(Walk& walk, TargetFolder& target, const timespec& source, const 
   return !sourceIsNewer(source, copy, timeResolutionOn(walk, target));
 }
 
-// On a worker: copies the open source into its temporary. The temporary
-// is made by the walk: a file system creates one file at a time in a
-// folder, and workers creating side by side would only queue for it.
-void fillTemporary(FileInFlight& file) {
+// On a worker: makes the temporary and copies the open source into it.
+void writeTemporary(FileInFlight& file) {
   const struct stat& info = file.info;
   const mode_t wanted = info.st_mode & 0777;
   Temporary& temporary = file.temporary;
-  int error = copyFileData(file.source, temporary.fd, info.st_size, info.st_dev, file.device);
+  int error = createTemporary(file.folderFd, wanted, temporary);
+  if (error == 0)
+    error = copyFileData(file.source, temporary.fd, info.st_size, info.st_dev, file.device);
   // The umask may have taken bits off; a file system without Unix
   // permissions (FAT) refuses, which costs nothing that matters.
   if (error == 0 && (wanted & ~currentUmask()) != wanted)
@@ -104,9 +104,25 @@ void fillTemporary(FileInFlight& file) {
   file.error = error;
 }
 
-// How many files may be in flight at once: enough to keep the workers
-// busy, few enough that the names never lag far behind.
-constexpr std::size_t filesInFlight = 32;
+// Files go to the workers in runs: one hand-over per run, not per file,
+// and the files of one folder mostly stay with one worker, which then
+// creates them one after another instead of queueing with another worker
+// for the folder.
+constexpr std::size_t filesPerRun = 32;
+// Runs handed out and not yet taken back: enough to keep the workers busy,
+// few enough that the names never lag far behind.
+constexpr std::size_t runsInFlight = 4;
+
+void handOutRun(Walk& walk) {
+  if (!walk.filling) return;
+  FilesInFlight* run = walk.filling.get();
+  WorkerPool* workers = &walk.workers;
+  walk.inFlight.push_back(std::move(walk.filling));
+  submitWork(walk.workers, [run, workers] {
+    for (FileInFlight& file : run->files) writeTemporary(file);
+    markDone(*workers, run->done);
+  });
+}
 
 // Takes back a file whose temporary is written (or failed).
 void takeBack(Walk& walk, FileInFlight& file) {
@@ -134,11 +150,11 @@ void takeBack(Walk& walk, FileInFlight& file) {
   addToBatch(walk.batch, std::move(pending));
 }
 
-// Takes back the files at the head of the line that are done; with `wait`,
+// Takes back the runs at the head of the line that are done; with `wait`,
 // waits for the first one.
 void takeBackFinished(Walk& walk, bool wait) {
   while (!walk.inFlight.empty()) {
-    FileInFlight& first = *walk.inFlight.front();
+    FilesInFlight& first = *walk.inFlight.front();
     if (wait) {
       waitShowingNames(walk, first.done);
       wait = false;
@@ -146,7 +162,7 @@ void takeBackFinished(Walk& walk, bool wait) {
       std::lock_guard<std::mutex> guard(walk.workers.lock);
       if (!first.done) return;
     }
-    takeBack(walk, first);
+    for (FileInFlight& file : first.files) takeBack(walk, file);
     walk.inFlight.pop_front();
   }
 }
@@ -191,6 +207,7 @@ void handOverBatch(Walk& walk) {
 }  // namespace
 
 void settleFilesInFlight(Walk& walk) {
+  handOutRun(walk);
   while (!walk.inFlight.empty()) takeBackFinished(walk, true);
 }
 
@@ -216,6 +233,7 @@ void finishCopies(Walk& walk) {
   }
   flushNameLines();
   stopWorkers(walk.workers);
+  stopTargetSurvey(walk.survey);
 }
 
 void reportNotCopied(Walk& walk, const std::string& shown, std::string_view reason,
@@ -311,34 +329,31 @@ void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
     reportTargetProblem(walk, shown, target, error);
     return;
   }
-  const std::string targetPath = joinUnixPath(targetFolderPath(target), targetName);
   int folderFd = batchFolderFd(walk.batch, target.fd, target.device, target.inode);
-  Temporary temporary;
-  int error = folderFd < 0 ? errno : createTemporary(folderFd, info.st_mode & 0777, temporary);
-  if (error != 0) {
+  if (folderFd < 0) {
+    int error = errno;
     close(in);
     settleFilesInFlight(walk);
     writeNameLine(job.output.out, shown);
-    reportWriteFailure(walk, error, "writing " + targetPath);
+    reportWriteFailure(walk, error, "writing in " + targetFolderPath(target));
     return;
   }
-  auto file = std::make_unique<FileInFlight>();
-  file->temporary = temporary;
-  file->source = in;
-  file->info = info;
-  file->folderFd = folderFd;
-  file->device = target.device;
-  file->finalName = targetName;
-  file->shownName = shown;
-  file->targetPath = targetPath;
-  FileInFlight* handed = file.get();
-  WorkerPool* workers = &walk.workers;
-  walk.inFlight.push_back(std::move(file));
+  if (!walk.filling) {
+    walk.filling = std::make_unique<FilesInFlight>();
+    walk.filling->files.reserve(filesPerRun);
+  }
+  FileInFlight& file = walk.filling->files.emplace_back();
+  file.source = in;
+  file.info = info;
+  file.folderFd = folderFd;
+  file.device = target.device;
+  file.finalName = targetName;
+  file.shownName = shown;
+  file.targetPath = joinUnixPath(targetFolderPath(target), targetName);
   noteTaken(walk.batch, info.st_size);
-  submitWork(walk.workers, [handed, workers] {
-    fillTemporary(*handed);
-    markDone(*workers, handed->done);
-  });
-  takeBackFinished(walk, walk.inFlight.size() >= filesInFlight);
+  // A large file goes at once: the disk can start on it, and the files
+  // after it need not wait for it.
+  if (walk.filling->files.size() >= filesPerRun || info.st_size >= largeFile) handOutRun(walk);
+  takeBackFinished(walk, walk.inFlight.size() >= runsInFlight);
   if (batchIsFull(walk.batch)) handOverBatch(walk);
 }

@@ -17,7 +17,9 @@ bool openNoAtimeWorks = true;
 std::vector<SourceEntry> listSource(int folderFd, int& error) {
   std::vector<SourceEntry> entries;
   error = 0;
-  int copy = dup(folderFd);
+  // A descriptor of its own: a duplicate would share its reading position
+  // with every other reader of the folder.
+  int copy = openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   DIR* listing = copy >= 0 ? fdopendir(copy) : nullptr;
   if (!listing) {
     error = errno;

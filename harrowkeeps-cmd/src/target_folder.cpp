@@ -32,7 +32,9 @@ void becomePresent(TargetFolder& folder, int fd) {
 
 int listFolder(TargetFolder& folder) {
   if (folder.listed) return 0;
-  int copy = dup(folder.fd);
+  // A descriptor of its own: a duplicate would share its reading position
+  // with the survey of the target.
+  int copy = openat(folder.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (copy < 0) return errno;
   DIR* listing = fdopendir(copy);
   if (!listing) {

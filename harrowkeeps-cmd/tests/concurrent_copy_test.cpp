@@ -110,6 +110,44 @@ TEST_F(ConcurrentCopy, AProblemAmongFilesInFlightIsShownInItsPlace) {
   EXPECT_EQ(lines(run.output), expected);
 }
 
+// The target is read ahead of the walk, folder by folder: more folders than
+// it may run ahead, folders only the target has, and two target folders
+// whose names differ only in case, of which the walk uses one.
+TEST_F(ConcurrentCopy, TheTargetReadAheadMatchesEachFolderItIsUsedFor) {
+  const std::string source = sandbox.c + "/Tree";
+  for (int folder = 0; folder < 700; ++folder) {
+    char name[16];
+    snprintf(name, sizeof name, "f%04d", folder);
+    makeFolders(source + "/" + name);
+    writeFile(source + "/" + name + "/x.txt", name);
+    setModificationTime(source + "/" + name + "/x.txt", 1600000000, 0);
+  }
+  ASSERT_EQ(runXcopyHere(treeJob, sandbox.drives).exitCode, 0);
+  const std::string target = sandbox.j + "/Tree";
+  for (int folder = 0; folder < 700; folder += 7) {
+    char name[16];
+    snprintf(name, sizeof name, "f%04dextra", folder);
+    makeFolders(target + "/" + name);
+    writeFile(target + "/" + name + "/x.txt", "only on the target");
+  }
+  // An impostor beside the real copy, whose x.txt looks newer than any edit.
+  makeFolders(target + "/F0100");
+  writeFile(target + "/F0100/x.txt", "impostor");
+  setModificationTime(target + "/F0100/x.txt", 2100000000, 0);
+  EXPECT_EQ(runXcopyHere(treeJob, sandbox.drives).output, "0 File(s) copied\n");
+
+  writeFile(source + "/f0100/x.txt", "edited");
+  setModificationTime(source + "/f0100/x.txt", 2000000000, 0);
+  writeFile(source + "/f0699/x.txt", "edited last");
+  setModificationTime(source + "/f0699/x.txt", 2000000000, 0);
+  InProcessResult run = runXcopyHere(treeJob, sandbox.drives);
+  EXPECT_EQ(lines(run.output),
+            (std::vector<std::string>{"C:\\Tree\\f0100\\x.txt", "C:\\Tree\\f0699\\x.txt",
+                                      "2 File(s) copied"}));
+  EXPECT_EQ(readFile(target + "/f0100/x.txt"), "edited");
+  EXPECT_EQ(readFile(target + "/F0100/x.txt"), "impostor");
+}
+
 bool sawNamesDuringFlush = false;
 
 int flushOnceTheNamesShow(int fd) {
