@@ -234,9 +234,10 @@ def goal(tree, pass_name, vs_cp, vs_rsync):
     return f"{text}: {'met' if met else 'not met'}"
 
 
-def print_table(trees, times, memory):
+def print_table(trees, times, memory, repetitions):
+    by_run_width = max(len("ours/cp by run"), 5 * repetitions) + 2
     print(f"{'tree':<20} {'pass':<15}{'harrowkeeps-cmd':>16}{'cp':>10}{'rsync':>10}"
-          f"{'ours/cp':>9}{'ours/rsync':>11}  {'peak MiB ours/cp/rsync':<24}{'ours/cp by run':<20}goal")
+          f"{'ours/cp':>9}{'ours/rsync':>11}  {'peak MiB ours/cp/rsync':<24}{'ours/cp by run':<{by_run_width}}goal")
     for tree in trees:
         for pass_name in ("full copy", "unchanged", tree.touched_pass()):
             median = {tool: statistics.median(times[tree.key, pass_name, tool]) for tool in TOOLS}
@@ -248,7 +249,7 @@ def print_table(trees, times, memory):
             by_run = " ".join(f"{a / b:.2f}" for a, b in zip(times[tree.key, pass_name, "harrowkeeps-cmd"],
                                                             times[tree.key, pass_name, "cp"]))
             print(f"{tree.title:<20} {pass_name:<15}{ours:>15.3f}s{median['cp']:>9.3f}s"
-                  f"{median['rsync']:>9.3f}s{vs_cp:>9.2f}{vs_rsync:>11.2f}  {peak:<24}{by_run:<20}"
+                  f"{median['rsync']:>9.3f}s{vs_cp:>9.2f}{vs_rsync:>11.2f}  {peak:<24}{by_run:<{by_run_width}}"
                   f"{goal(tree, pass_name, vs_cp, vs_rsync)}")
     if "small" in {t.key for t in trees} and "many" in {t.key for t in trees}:
         parts = []
@@ -313,7 +314,7 @@ def main():
         runner.stop_child()
         sys.exit(130)
 
-    print_table(trees, times, memory)
+    print_table(trees, times, memory, repetitions)
     if not all(tree.small for tree in trees):
         print("large tree: the touched pass rewrites one byte and the mtime of 1 of the 3 files")
     print("peak MiB: largest resident set of the copier's processes (rsync's own children"
