@@ -30,14 +30,14 @@ std::string leadsTo(const SourcePlace& here, const std::string& name) {
 // What is not a folder, whether listed or named in the command: copied if it
 // is a file, else named with why not.
 void takeFile(Walk& walk, const SourcePlace& here, const std::string& name, EntryKind kind,
-              const struct stat& info, bool viaLink, const std::string& shown, TargetFolder& target,
+              const struct stat& info, bool viaLink, const ShownName& shown, TargetFolder& target,
               const TargetLook* look) {
   if (kind == EntryKind::file) {
     copyOneFile(walk, here, name, info, viaLink, shown, target, look);
   } else if (kind == EntryKind::special) {
-    reportSkipped(walk, shown);
+    reportSkipped(walk, shown.text());
   } else if (kind == EntryKind::brokenLink) {
-    reportNotCopied(walk, shown, text::notCopiedBrokenLink,
+    reportNotCopied(walk, shown.text(), text::notCopiedBrokenLink,
                     leadsTo(here, name) + ", which does not exist");
   }
 }
@@ -57,7 +57,7 @@ void enterFolder(Walk& walk, const SourcePlace& here, const SourceEntry& entry, 
   const std::string shown = joinDisplay(here.shown, entry.name);
   const std::string path = joinUnixPath(here.path, entry.name);
   std::string holder;
-  if (!claimTargetName(target, entry.name, shown, holder)) {
+  if (target.namesMayClash && !claimTargetName(target, entry.name, shown, holder)) {
     reportNotCopied(walk, shown, text::notCopiedNameTaken,
                     joinDisplay(target.display, entry.name) + " is the copy of " + holder);
     return;
@@ -90,7 +90,9 @@ void enterFolder(Walk& walk, const SourcePlace& here, const SourceEntry& entry, 
   TargetFolder child;
   initTargetChild(child, target, entry.name, joinDisplay(target.display, entry.name));
   walk.openFolders.emplace_back(info.st_dev, info.st_ino);
-  walkFolder(walk, SourcePlace{fd, path, shown}, child);
+  SourcePlace inside{fd, path, shown, info.st_dev, info.st_ino, here.surveyPath};
+  inside.surveyPath.push_back(entry.folded);
+  walkFolder(walk, inside, child);
   walk.openFolders.pop_back();
   closeTargetFolder(child);
   close(fd);
@@ -106,11 +108,12 @@ std::vector<std::string> surveyPath(const Walk& walk, const TargetFolder& target
   return path;
 }
 
-// What the survey holds of the folder; null when it has nothing of it.
+// What the survey holds of the target folder; null when it has nothing of it.
 const SurveyedFolder* surveyOf(Walk& walk, TargetFolder& target) {
-  if (!walk.survey.running) return nullptr;
+  if (!walk.targetSurvey.running) return nullptr;
   if (probeTargetFolder(target) != FolderState::present || target.createdHere) return nullptr;
-  return takeSurveyedFolder(walk.survey, surveyPath(walk, target), target.device, target.inode);
+  return takeSurveyedFolder(walk.targetSurvey, surveyPath(walk, target), target.device,
+                            target.inode);
 }
 
 std::string targetNameOf(const CopyJob& job, const std::string& name) {
@@ -124,17 +127,32 @@ struct SourceFile {
   bool viaLink = false;
 };
 
-void walkFolder(Walk& walk, const SourcePlace& here, TargetFolder& target) {
+// The folder's entries in walk order, each classified; from the survey
+// when it got there first.
+void listAndClassify(Walk& walk, const SourcePlace& here, std::vector<SourceEntry>& entries,
+                     std::vector<SourceFile>& classified, int& listError) {
   const CopyJob& job = walk.job;
-  int listError = 0;
-  std::vector<SourceEntry> entries = listSource(here.fd, listError);
-  if (listError != 0)
-    reportNotCopied(walk, here.shown, describeReadError(listError),
-                    "cannot read the folder " + here.path);
-  if (walkEnded(walk)) return;
-
-  std::vector<SourceFile> files;
-  std::vector<std::pair<const SourceEntry*, bool>> folders;  // bool: a link to a folder
+  SurveyedFolder* surveyed =
+      walk.sourceSurvey.running
+          ? takeSurveyedFolder(walk.sourceSurvey, here.surveyPath, here.device, here.inode)
+          : nullptr;
+  if (surveyed) {
+    listError = surveyed->listError;
+    entries.reserve(surveyed->entries.size());
+    classified.reserve(surveyed->entries.size());
+    for (SurveyedEntry& entry : surveyed->entries) {
+      SourceFile file;
+      file.index = entries.size();
+      file.kind = entry.kind;
+      file.info = entry.info;
+      file.viaLink = entry.viaLink;
+      classified.push_back(file);
+      entries.push_back(std::move(entry.entry));
+    }
+    return;
+  }
+  entries = listSource(here.fd, listError);
+  classified.reserve(entries.size());
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const SourceEntry& entry = entries[i];
     const bool taken = job.mask.empty() || matchesMask(job.mask, entry.name);
@@ -144,21 +162,47 @@ void walkFolder(Walk& walk, const SourcePlace& here, TargetFolder& target) {
     SourceFile file;
     file.index = i;
     file.kind = classify(here.fd, entry, file.info, file.viaLink);
+    classified.push_back(file);
+  }
+}
+
+void walkFolder(Walk& walk, const SourcePlace& here, TargetFolder& target) {
+  const CopyJob& job = walk.job;
+  int listError = 0;
+  std::vector<SourceEntry> entries;
+  std::vector<SourceFile> classified;
+  listAndClassify(walk, here, entries, classified, listError);
+  if (listError != 0)
+    reportNotCopied(walk, here.shown, describeReadError(listError),
+                    "cannot read the folder " + here.path);
+  if (walkEnded(walk)) return;
+
+  target.namesMayClash = !job.renameMask.empty() || !job.fixedTargetName.empty();
+  for (std::size_t i = 1; i < entries.size() && !target.namesMayClash; ++i)
+    target.namesMayClash = entries[i].folded == entries[i - 1].folded;  // sorted: side by side
+
+  std::vector<const SourceFile*> files;
+  std::vector<std::pair<const SourceEntry*, bool>> folders;  // bool: a link to a folder
+  for (const SourceFile& file : classified) {
+    const SourceEntry& entry = entries[file.index];
     if (file.kind == EntryKind::folder || file.kind == EntryKind::folderLink) {
       if (job.switches.subfolders) folders.emplace_back(&entry, file.kind == EntryKind::folderLink);
       continue;
     }
-    if (file.kind == EntryKind::gone || !taken) continue;  // gone: deleted while we looked
-    files.push_back(file);
+    // gone: deleted while we looked
+    if (file.kind == EntryKind::gone || !(job.mask.empty() || matchesMask(job.mask, entry.name)))
+      continue;
+    files.push_back(&file);
   }
+
   const SurveyedFolder* surveyed = files.empty() ? nullptr : surveyOf(walk, target);
-  for (const SourceFile& file : files) {
+  for (const SourceFile* file : files) {
     if (walkEnded(walk)) return;
-    const SourceEntry& entry = entries[file.index];
+    const SourceEntry& entry = entries[file->index];
     TargetLook look;
     if (surveyed) look = surveyedEntry(*surveyed, targetNameOf(job, entry.name));
-    takeFile(walk, here, entry.name, file.kind, file.info, file.viaLink,
-             joinDisplay(here.shown, entry.name), target, surveyed ? &look : nullptr);
+    takeFile(walk, here, entry.name, file->kind, file->info, file->viaLink,
+             ShownName{here.shown, &entry.name}, target, surveyed ? &look : nullptr);
   }
   for (const auto& [entry, isLink] : folders) {
     if (walkEnded(walk)) return;
@@ -169,12 +213,13 @@ void walkFolder(Walk& walk, const SourcePlace& here, TargetFolder& target) {
 void copySingleFile(Walk& walk) {
   const CopyJob& job = walk.job;
   SourceEntry entry{job.singleName, foldCase(job.singleName), DT_UNKNOWN};
-  SourcePlace here{job.sourceFolderFd, job.sourcePath, job.sourceDisplay};
+  SourcePlace here{job.sourceFolderFd, job.sourcePath, job.sourceDisplay, 0, 0, {}};
   struct stat info {};
   bool viaLink = false;
   EntryKind kind = classify(job.sourceFolderFd, entry, info, viaLink);
   // One named file is shown exactly as the command named it.
-  takeFile(walk, here, entry.name, kind, info, viaLink, job.sourceDisplay, *job.target, nullptr);
+  takeFile(walk, here, entry.name, kind, info, viaLink, ShownName{job.sourceDisplay}, *job.target,
+           nullptr);
 }
 
 }  // namespace
@@ -189,10 +234,15 @@ CopyTally runCopy(const CopyJob& job) {
   if (!job.singleName.empty()) {
     copySingleFile(walk);
   } else {
+    if (job.switches.subfolders)
+      startTreeSurvey(walk.sourceSurvey, SurveySide::source, job.sourceFolderFd);
     if (probeTargetFolder(*job.target) == FolderState::present)
-      startTargetSurvey(walk.survey, job.target->fd);
-    walkFolder(walk, SourcePlace{job.sourceFolderFd, job.sourcePath, job.sourceDisplay},
-               *job.target);
+      startTreeSurvey(walk.targetSurvey, SurveySide::target, job.target->fd);
+    walkFolder(
+        walk,
+        SourcePlace{
+            job.sourceFolderFd, job.sourcePath, job.sourceDisplay, root.st_dev, root.st_ino, {}},
+        *job.target);
   }
   finishCopies(walk);
   return walk.tally;

@@ -19,8 +19,9 @@
 #include <vector>
 
 #include "copy_engine.h"
-#include "target_survey.h"
+#include "dos_path.h"
 #include "temporary_file.h"
+#include "tree_survey.h"
 #include "worker_pool.h"
 #include "write_batch.h"
 
@@ -61,7 +62,8 @@ struct Walk {
   std::unique_ptr<FilesInFlight> filling;               // not yet handed out
   std::deque<std::unique_ptr<FilesInFlight>> inFlight;  // in the order handed out
   std::unique_ptr<BatchInCompletion> completing;
-  TargetSurvey survey;
+  TreeSurvey sourceSurvey;
+  TreeSurvey targetSurvey;
 };
 
 // A source folder as the walk holds it.
@@ -69,6 +71,17 @@ struct SourcePlace {
   int fd = -1;
   std::string path;   // Unix path, for messages
   std::string shown;  // as the user named it
+  dev_t device = 0;
+  ino_t inode = 0;
+  std::vector<std::string> surveyPath;  // case-folded names below the source folder
+};
+
+// How a file is named to the user; the text is made only when it is needed,
+// which on a pass that finds everything up to date is never.
+struct ShownName {
+  const std::string& folder;          // the folder as shown, or the whole name
+  const std::string* name = nullptr;  // null: `folder` is the whole name
+  std::string text() const { return name ? joinDisplay(folder, *name) : folder; }
 };
 
 inline bool walkEnded(const Walk& walk) {
@@ -87,7 +100,7 @@ void reportSkipped(Walk& walk, const std::string& shown);
 // `seen` is what classify() found; `name` is in the folder `from`. `look`,
 // when not null, is the target entry as a worker found it.
 void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
-                 const struct stat& seen, bool viaLink, const std::string& shown,
+                 const struct stat& seen, bool viaLink, const ShownName& shown,
                  TargetFolder& target, const TargetLook* look);
 
 // Waits for the files in flight and takes them back, so that what is

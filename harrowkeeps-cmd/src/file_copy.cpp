@@ -233,7 +233,8 @@ void finishCopies(Walk& walk) {
   }
   flushNameLines();
   stopWorkers(walk.workers);
-  stopTargetSurvey(walk.survey);
+  stopTreeSurvey(walk.sourceSurvey);
+  stopTreeSurvey(walk.targetSurvey);
 }
 
 void reportNotCopied(Walk& walk, const std::string& shown, std::string_view reason,
@@ -252,7 +253,7 @@ void reportSkipped(Walk& walk, const std::string& shown) {
 }
 
 void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
-                 const struct stat& seen, bool viaLink, const std::string& shown,
+                 const struct stat& seen, bool viaLink, const ShownName& shown,
                  TargetFolder& target, const TargetLook* look) {
   const CopyJob& job = walk.job;
   ++walk.tally.matched;
@@ -260,8 +261,8 @@ void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
                            : !job.renameMask.empty()    ? applyRenameMask(job.renameMask, name)
                                                         : name;
   std::string holder;
-  if (!claimTargetName(target, targetName, shown, holder)) {
-    reportNotCopied(walk, shown, text::notCopiedNameTaken,
+  if (target.namesMayClash && !claimTargetName(target, targetName, shown.text(), holder)) {
+    reportNotCopied(walk, shown.text(), text::notCopiedNameTaken,
                     joinDisplay(target.display, targetName) + " is the copy of " + holder);
     return;
   }
@@ -271,12 +272,12 @@ void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
       ++walk.tally.notCopied;
       return;
     }
-    reportTargetProblem(walk, shown, target, error);
+    reportTargetProblem(walk, shown.text(), target, error);
     return;
   }
   if (existing.exists) {
     if (S_ISDIR(existing.info.st_mode)) {
-      reportNotCopied(walk, shown, text::folderInTheWay,
+      reportNotCopied(walk, shown.text(), text::folderInTheWay,
                       joinUnixPath(targetFolderPath(target), existing.name) + " is a folder");
       return;
     }
@@ -312,7 +313,7 @@ void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
   if (in < 0) {
     int error = errno;
     if (error == ENOENT) return;  // removed since the listing: no longer part of the source
-    reportNotCopied(walk, shown, describeReadError(error),
+    reportNotCopied(walk, shown.text(), describeReadError(error),
                     "cannot read " + joinUnixPath(from.path, name));
     return;
   }
@@ -321,12 +322,12 @@ void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
       (!viaLink && (info.st_ino != seen.st_ino || info.st_dev != seen.st_dev))) {
     // Swapped for something else since we looked: leave it for the next run.
     close(in);
-    reportSkipped(walk, shown);
+    reportSkipped(walk, shown.text());
     return;
   }
   if (int error = prepareTargetFolder(target); error != 0) {
     close(in);
-    reportTargetProblem(walk, shown, target, error);
+    reportTargetProblem(walk, shown.text(), target, error);
     return;
   }
   int folderFd = batchFolderFd(walk.batch, target.fd, target.device, target.inode);
@@ -334,7 +335,7 @@ void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
     int error = errno;
     close(in);
     settleFilesInFlight(walk);
-    writeNameLine(job.output.out, shown);
+    writeNameLine(job.output.out, shown.text());
     reportWriteFailure(walk, error, "writing in " + targetFolderPath(target));
     return;
   }
@@ -348,7 +349,7 @@ void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
   file.folderFd = folderFd;
   file.device = target.device;
   file.finalName = targetName;
-  file.shownName = shown;
+  file.shownName = shown.text();
   file.targetPath = joinUnixPath(targetFolderPath(target), targetName);
   noteTaken(walk.batch, info.st_size);
   // A large file goes at once: the disk can start on it, and the files

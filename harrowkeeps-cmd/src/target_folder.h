@@ -32,7 +32,10 @@ struct TargetFolder {
   std::unordered_map<std::string, std::string> namesByFoldedCase;
   std::vector<std::string> leftovers;  // temporaries found there, maybe still being written
   // Target names taken in this run, case folded, and the source each was
-  // taken by: two sources must never end up as one copy.
+  // taken by: two sources must never end up as one copy. All names here
+  // come from one source folder; when its listing shows no two that fold
+  // to one, and no mask renames them, there is nothing to keep.
+  bool namesMayClash = true;
   std::unordered_map<std::string, std::string> claimedBy;
 };
 

@@ -1,0 +1,75 @@
+// A tree read ahead of the walk. On a second pass over an unchanged tree the
+// work is looking: at each source folder and file, and at each copy. Two
+// threads of their own take that on, one for the source and one for the
+// target, folder by folder in the order the walk will come to them, and the
+// walk picks each folder up as it gets there and only compares. A survey
+// runs only so far ahead, so what it holds stays small whatever the size of
+// the tree. Where the walk goes somewhere the survey did not (a link to a
+// folder, a folder whose name differs only in case), it looks for itself.
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "source_entries.h"
+#include "target_folder.h"
+
+enum class SurveySide {
+  source,  // entries in walk order, each classified as the walk would
+  target,  // entries in byte order, each looked at without following links
+};
+
+struct SurveyedEntry {
+  SourceEntry entry;
+  EntryKind kind = EntryKind::gone;  // source side
+  bool viaLink = false;              // source side
+  int error = 0;                     // target side: of the look
+  struct stat info {};               // target side: a folder's holds only its type
+};
+
+struct SurveyedFolder {
+  std::vector<std::string> path;  // case-folded names from the surveyed root
+  dev_t device = 0;
+  ino_t inode = 0;
+  int listError = 0;  // the errno that cut the listing short
+  std::vector<SurveyedEntry> entries;
+};
+
+struct TreeSurvey {
+  SurveySide side = SurveySide::source;
+  bool running = false;
+  std::thread thread;
+  std::mutex lock;
+  std::condition_variable forWalk;    // more is ready, or the survey is finished
+  std::condition_variable forSurvey;  // there is room again, or the walk is done
+  bool walkWaiting = false;
+  bool surveyWaiting = false;
+  std::deque<SurveyedFolder> ready;  // in walk order
+  std::size_t entriesHeld = 0;       // entries and folders
+  bool finished = false;
+  bool stopping = false;
+  SurveyedFolder current;  // the last one handed to the walk
+};
+
+// Starts surveying the tree below `rootFd` (which it opens anew). Nothing
+// happens when no thread can be had.
+void startTreeSurvey(TreeSurvey& survey, SurveySide side, int rootFd);
+
+// The survey of the folder at `path` (case-folded names below the root),
+// if the survey reached it and it is the folder `device`/`inode`; null
+// otherwise. Folders before `path` in walk order are let go. The result may
+// be moved from, and stays valid until the next call.
+SurveyedFolder* takeSurveyedFolder(TreeSurvey& survey, const std::vector<std::string>& path,
+                                   dev_t device, ino_t inode);
+
+// What a target survey saw of `name` in `folder`; ENOENT when nothing.
+TargetLook surveyedEntry(const SurveyedFolder& folder, const std::string& name);
+
+void stopTreeSurvey(TreeSurvey& survey);
