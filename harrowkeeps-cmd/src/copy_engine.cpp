@@ -198,6 +198,9 @@ void walkFolder(Walk& walk, const SourcePlace& here, TargetFolder& target) {
   const SurveyedFolder* surveyed = files.empty() ? nullptr : surveyOf(walk, target);
   for (const SourceFile* file : files) {
     if (walkEnded(walk)) return;
+    // Long runs of files that are up to date show nothing; names held back
+    // before them must not wait for the next one.
+    if (nameLinesDueIn() == 0) flushNameLines();
     const SourceEntry& entry = entries[file->index];
     TargetLook look;
     if (surveyed) look = surveyedEntry(*surveyed, targetNameOf(job, entry.name));

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "interrupt.h"
+#include "messages.h"
 
 namespace {
 
@@ -145,6 +146,7 @@ SurveyedFolder* takeSurveyedFolder(TreeSurvey& survey, const std::vector<std::st
       survey.ready.pop_front();
     }
     if (!survey.ready.empty() || survey.finished) break;
+    flushNameLines();  // the wait may be long (a slow disk): show what is done
     survey.walkWaiting = true;
     survey.forWalk.wait(guard, [&] { return walkMayGoOn(survey); });
     survey.walkWaiting = false;
