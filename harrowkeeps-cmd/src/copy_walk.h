@@ -34,7 +34,8 @@ struct FileInFlight {
   std::string finalName;
   std::string shownName;
   std::string targetPath;
-  Temporary temporary;  // set by the worker
+  bool nameShown = false;  // a large file's, before its copy
+  Temporary temporary;     // set by the worker
   int error = 0;        // set by the worker
 };
 

@@ -133,7 +133,7 @@ void takeBack(Walk& walk, FileInFlight& file) {
     ++walk.tally.notCopied;
     return;
   }
-  writeNameLine(walk.job.output.out, file.shownName);
+  if (!file.nameShown) writeNameLine(walk.job.output.out, file.shownName);
   if (file.error != 0) {
     discardTemporary(file.folderFd, file.temporary);
     reportWriteFailure(walk, file.error, "writing " + file.targetPath);
@@ -339,11 +339,25 @@ void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
     reportWriteFailure(walk, error, "writing in " + targetFolderPath(target));
     return;
   }
+  const bool large = info.st_size >= largeFile;
+  if (large) {
+    // A large file takes a while: its name shows while it is copied, as
+    // XCOPY shows it, after the names of every file before it.
+    settleFilesInFlight(walk);
+    if (walk.tally.stopped) {
+      close(in);
+      ++walk.tally.notCopied;
+      return;
+    }
+    writeNameLine(job.output.out, shown.text());
+    flushNameLines();
+  }
   if (!walk.filling) {
     walk.filling = std::make_unique<FilesInFlight>();
     walk.filling->files.reserve(filesPerRun);
   }
   FileInFlight& file = walk.filling->files.emplace_back();
+  file.nameShown = large;
   file.source = in;
   file.info = info;
   file.folderFd = folderFd;
@@ -354,7 +368,7 @@ void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
   noteTaken(walk.batch, info.st_size);
   // A large file goes at once: the disk can start on it, and the files
   // after it need not wait for it.
-  if (walk.filling->files.size() >= filesPerRun || info.st_size >= largeFile) handOutRun(walk);
+  if (walk.filling->files.size() >= filesPerRun || large) handOutRun(walk);
   takeBackFinished(walk, walk.inFlight.size() >= runsInFlight);
   if (batchIsFull(walk.batch)) handOverBatch(walk);
 }

@@ -11,7 +11,8 @@
 
 namespace {
 
-// Handled and, while a temporary is made, held back: the same four.
+// Handled on the thread that started the run and held back on every thread
+// it starts: the same four.
 constexpr int stopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 // One slot per temporary not yet under its final name: a batch holds many.

@@ -1,4 +1,5 @@
 // harrowkeeps-cmd "/CXCOPY source target /S /D /I /Y"
+#include <malloc.h>
 #include <sys/resource.h>
 
 #include <string>
@@ -8,6 +9,11 @@
 
 int main(int argc, char** argv) {
   installInterruptHandling();
+#ifdef M_ARENA_MAX
+  // Each worker would otherwise get a heap of its own; the copies' names
+  // are made on one thread and let go on another, so two are plenty.
+  mallopt(M_ARENA_MAX, 2);
+#endif
   // Deep trees hold one descriptor per level on each side.
   rlimit files{};
   if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {

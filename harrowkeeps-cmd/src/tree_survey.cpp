@@ -14,8 +14,8 @@
 namespace {
 
 // How far the survey may run ahead of the walk.
-constexpr std::size_t entriesAhead = 8192;
-constexpr std::size_t foldersAhead = 256;
+constexpr std::size_t entriesAhead = 4096;
+constexpr std::size_t foldersAhead = 128;
 // A wake-up costs more than looking at a small folder: a waiting walk is
 // woken when a good part of the tree is ready, a waiting survey when there
 // is room for a good part of it.

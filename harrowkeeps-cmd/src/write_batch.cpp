@@ -60,7 +60,7 @@ BatchLimits defaultBatchLimits() {
     // What is left after the folders a deep tree holds open, for two
     // batches of temporaries and their folders.
     long long room = (static_cast<long long>(files.rlim_cur) - 256) / 4;
-    limits.files = static_cast<std::size_t>(std::clamp<long long>(room, 8, 4000));
+    limits.files = static_cast<std::size_t>(std::clamp<long long>(room, 8, 2000));
   }
   limits.files = std::min<std::size_t>(limits.files, (maxRegisteredTemporaries - 16) / 2);
   return limits;

@@ -37,7 +37,7 @@ struct BatchFolder {
 };
 
 struct BatchLimits {
-  std::size_t files = 4000;
+  std::size_t files = 2000;
   long long bytes = 512ll << 20;
   long long nanoseconds = 5'000'000'000;
   std::size_t fewFiles = 4;  // up to this many on one file system: fdatasync each

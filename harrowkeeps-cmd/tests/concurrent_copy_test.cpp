@@ -1,6 +1,7 @@
 // Many files at once: workers write the copies, the walk shows them. What
 // the user sees must read as one file after another, and a stop at any
 // moment must leave nothing half done.
+#include <errno.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -13,7 +14,6 @@
 #include <vector>
 
 #include "file_operations.h"
-#include "temporary_file.h"
 #include "test_support.h"
 
 namespace {
@@ -161,6 +161,34 @@ int flushOnceTheNamesShow(int fd) {
   return syncfs(fd);
 }
 
+std::string outputAtLargeCopy;
+
+ssize_t copyRangeNotingOutput(int from, int to, size_t size) {
+  if (size >= (4u << 20) && outputAtLargeCopy.empty()) outputAtLargeCopy = inProcessOutputSoFar();
+  return copy_file_range(from, nullptr, to, nullptr, size, 0);
+}
+
+int noClone(int, int) {
+  errno = EOPNOTSUPP;
+  return -1;
+}
+
+// A large file takes a while: its name is there while it is copied, after
+// the names before it, and shown once.
+TEST_F(ConcurrentCopy, ALargeFileIsNamedWhileItIsCopied) {
+  makeFolders(sandbox.c + "/Tree");
+  writeFile(sandbox.c + "/Tree/a.txt", "small");
+  writeFile(sandbox.c + "/Tree/b.iso", pattern(5u << 20));
+  writeFile(sandbox.c + "/Tree/c.txt", "small too");
+  outputAtLargeCopy.clear();
+  fileOperations.cloneFile = noClone;
+  fileOperations.copyRange = copyRangeNotingOutput;
+  InProcessResult run = runXcopyHere(treeJob, sandbox.drives);
+  EXPECT_EQ(outputAtLargeCopy, "C:\\Tree\\a.txt\nC:\\Tree\\b.iso\n");
+  EXPECT_EQ(lines(run.output), (std::vector<std::string>{"C:\\Tree\\a.txt", "C:\\Tree\\b.iso",
+                                                         "C:\\Tree\\c.txt", "3 File(s) copied"}));
+}
+
 TEST_F(ConcurrentCopy, NamesShowWhileAFlushIsUnderWay) {
   makeTree(sandbox.c + "/Tree", 1, 12);
   sawNamesDuringFlush = false;
@@ -171,13 +199,6 @@ TEST_F(ConcurrentCopy, NamesShowWhileAFlushIsUnderWay) {
   InProcessResult run = runXcopyHere(treeJob, sandbox.drives, limits);
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_TRUE(sawNamesDuringFlush) << run.output;
-}
-
-std::vector<std::string> temporariesBelow(const std::string& folder) {
-  std::vector<std::string> found;
-  for (const std::string& name : filesBelow(folder))
-    if (isOurTemporaryName(fs::path(name).filename().string())) found.push_back(name);
-  return found;
 }
 
 // Stopped while workers write and a batch is being renamed: what is on the

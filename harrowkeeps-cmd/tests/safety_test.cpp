@@ -22,13 +22,6 @@ namespace fs = std::filesystem;
 
 using Safety = SandboxTest;
 
-std::vector<std::string> temporariesIn(const std::string& folder) {
-  std::vector<std::string> found;
-  for (const std::string& name : filesBelow(folder))
-    if (isOurTemporaryName(fs::path(name).filename().string())) found.push_back(name);
-  return found;
-}
-
 TEST_F(Safety, KilledCopyLeavesNoFinalNameAndTheRerunCompletesIt) {
   makeFolders(sandbox.c + "/Horses");
   const std::string big = pattern(64u << 20);
@@ -47,14 +40,14 @@ TEST_F(Safety, KilledCopyLeavesNoFinalNameAndTheRerunCompletesIt) {
   ASSERT_EQ(killed.signal, SIGKILL);
 
   EXPECT_FALSE(exists(sandbox.j + "/Horses/big.dat"));
-  std::vector<std::string> left = temporariesIn(sandbox.j + "/Horses");
+  std::vector<std::string> left = temporariesBelow(sandbox.j + "/Horses");
   ASSERT_EQ(left.size(), 1u) << "the kill came after the copy";
   EXPECT_LT(fs::file_size(sandbox.j + "/Horses/" + left[0]), big.size());
 
   RunResult rerun = runProgram("/CXCOPY C:\\Horses J:\\Horses /S /D /I /Y", options);
   EXPECT_EQ(rerun.exitCode, 0) << rerun.err;
   EXPECT_TRUE(readFile(sandbox.j + "/Horses/big.dat") == big);
-  EXPECT_EQ(temporariesIn(sandbox.j + "/Horses"), std::vector<std::string>{});
+  EXPECT_EQ(temporariesBelow(sandbox.j + "/Horses"), std::vector<std::string>{});
 }
 
 TEST_F(Safety, StoppedCopyRemovesItsTemporary) {

@@ -20,6 +20,7 @@
 #include <stdexcept>
 
 #include "command_text.h"
+#include "temporary_file.h"
 #include "xcopy_command.h"
 
 namespace fs = std::filesystem;
@@ -178,6 +179,13 @@ std::vector<std::string> filesBelow(const std::string& folder) {
                                                                           : relative);
   }
   std::sort(found.begin(), found.end());
+  return found;
+}
+
+std::vector<std::string> temporariesBelow(const std::string& folder) {
+  std::vector<std::string> found;
+  for (const std::string& name : filesBelow(folder))
+    if (isOurTemporaryName(std::filesystem::path(name).filename().string())) found.push_back(name);
   return found;
 }
 

@@ -104,7 +104,7 @@ TEST_F(Survey, ABigTreeIsHeldOnlyAFewFoldersAtATime) {
   ASSERT_NE(last, nullptr);
   EXPECT_EQ(namesIn(*last), std::vector<std::string>{"x"});
   std::lock_guard<std::mutex> guard(survey.lock);
-  EXPECT_LE(survey.ready.size(), 256u);
+  EXPECT_LE(survey.ready.size(), 128u);
 }
 
 }  // namespace
