@@ -36,7 +36,7 @@ struct FileInFlight {
   std::string targetPath;
   bool nameShown = false;  // a large file's, before its copy
   Temporary temporary;     // set by the worker
-  int error = 0;        // set by the worker
+  int error = 0;           // set by the worker
 };
 
 // Files handed to a worker together, in the order of the source.

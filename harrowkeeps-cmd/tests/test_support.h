@@ -53,7 +53,7 @@ bool exists(const std::string& path);
 void makeFolders(const std::string& path);
 void setModificationTime(const std::string& path, long long seconds, long nanoseconds);
 struct timespec modificationTime(const std::string& path);
-std::vector<std::string> filesBelow(const std::string& folder);  // relative, sorted
+std::vector<std::string> filesBelow(const std::string& folder);        // relative, sorted
 std::vector<std::string> temporariesBelow(const std::string& folder);  // ours, relative, sorted
 std::vector<std::string> lines(const std::string& text);
 bool contains(const std::string& text, const std::string& part);
