@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "copy_data.h"
 #include "copy_walk.h"
 #include "dos_path.h"
@@ -184,10 +186,19 @@ void collectCompletion(Walk& walk) {
   walk.completing.reset();
 }
 
-// The batch is full: a worker flushes and renames it while the walk fills
-// the next one.
-void handOverBatch(Walk& walk) {
-  settleFilesInFlight(walk);
+bool completionIsIdle(Walk& walk) {
+  if (!walk.completing) return true;
+  std::lock_guard<std::mutex> guard(walk.workers.lock);
+  return walk.completing->done;
+}
+
+// A worker flushes and renames the batch while the walk fills the next one.
+// A batch that ends because it is full waits for the files still being
+// written; one that ends early (the worker had nothing to do) does not:
+// they go to the next batch, and the folders they are written in go with
+// them, to be closed once they are renamed.
+void handOverBatch(Walk& walk, bool early) {
+  if (!early) settleFilesInFlight(walk);
   collectCompletion(walk);
   if (walk.batch.taken == 0) return;
   auto completion = std::make_unique<BatchInCompletion>();
@@ -195,6 +206,7 @@ void handOverBatch(Walk& walk) {
   std::swap(completion->batch, walk.batch);
   // The note of file systems to flush at the end stays with the walk.
   std::swap(completion->batch.renamedOn, walk.batch.renamedOn);
+  if (early) std::swap(completion->batch.folders, walk.batch.carried);
   BatchInCompletion* handed = completion.get();
   WorkerPool* workers = &walk.workers;
   walk.completing = std::move(completion);
@@ -202,6 +214,16 @@ void handOverBatch(Walk& walk) {
     handed->outcomes = completeBatch(handed->batch);
     markDone(*workers, handed->done);
   });
+}
+
+// Every file written before the last early hand-over is back by the time
+// this many more are taken: no more than filesPerRun * (runsInFlight + 1)
+// are ever out.
+bool mayEndEarly(Walk& walk) {
+  const WriteBatch& batch = walk.batch;
+  return batch.limits.earlyFrom > 0 && !batch.files.empty() &&
+         batch.taken >= std::max(batch.limits.earlyFrom, filesPerRun * (runsInFlight + 1)) &&
+         completionIsIdle(walk);
 }
 
 }  // namespace
@@ -223,7 +245,7 @@ void waitShowingNames(Walk& walk, const bool& flag) {
 }
 
 void finishCopies(Walk& walk) {
-  handOverBatch(walk);
+  handOverBatch(walk, false);
   collectCompletion(walk);
   for (int error : flushRenames(walk.batch)) {
     writeLine(walk.job.output.err, describeWriteError(error));
@@ -370,5 +392,9 @@ void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
   // after it need not wait for it.
   if (walk.filling->files.size() >= filesPerRun || large) handOutRun(walk);
   takeBackFinished(walk, walk.inFlight.size() >= runsInFlight);
-  if (batchIsFull(walk.batch)) handOverBatch(walk);
+  if (batchIsFull(walk.batch)) {
+    handOverBatch(walk, false);
+  } else if (mayEndEarly(walk)) {
+    handOverBatch(walk, true);
+  }
 }

@@ -63,6 +63,7 @@ BatchLimits defaultBatchLimits() {
     limits.files = static_cast<std::size_t>(std::clamp<long long>(room, 8, 2000));
   }
   limits.files = std::min<std::size_t>(limits.files, (maxRegisteredTemporaries - 16) / 2);
+  limits.earlyFrom = std::min<std::size_t>(256, limits.files);
   return limits;
 }
 
@@ -119,6 +120,7 @@ std::vector<FileOutcome> completeBatch(WriteBatch& batch) {
   batch.taken = 0;
   batch.bytes = 0;
   closeFolders(batch.folders);
+  closeFolders(batch.carried);
   return outcomes;
 }
 

@@ -41,12 +41,19 @@ struct BatchLimits {
   long long bytes = 512ll << 20;
   long long nanoseconds = 5'000'000'000;
   std::size_t fewFiles = 4;  // up to this many on one file system: fdatasync each
+  // From this many files on, a batch also ends whenever the one before it is
+  // done: the disk then starts early and is kept busy, and the last batch,
+  // which nothing overlaps, stays small. 0: only the limits above end one.
+  std::size_t earlyFrom = 0;
 };
 
 struct WriteBatch {
   BatchLimits limits;
   std::vector<PendingFile> files;
   std::vector<BatchFolder> folders;
+  // Folders of the batch before, handed over while files written there were
+  // still on their way to this one: closed with this batch's.
+  std::vector<BatchFolder> carried;
   std::size_t taken = 0;  // files given to the batch, written or still being written
   long long bytes = 0;
   timespec started{};

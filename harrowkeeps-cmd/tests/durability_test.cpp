@@ -215,6 +215,24 @@ TEST_F(Durability, ABatchEndsAtItsByteLimit) {
   EXPECT_EQ(count(Call::flushAll), 1u);
 }
 
+// With nothing but early ends, batches follow one another as fast as the
+// flushes allow, while files still being written cross from one batch to
+// the next with the folders they are written in.
+TEST_F(Durability, BatchesThatEndEarlyStillRenameOnlyFlushedCopies) {
+  for (const char* folder : {"Keno/a", "Keno/b", "Keno/c"}) makeFiles(folder, 300, 200);
+  BatchLimits limits;
+  limits.files = 100000;
+  limits.earlyFrom = 100;
+  InProcessResult run = runXcopyHere("C:\\Keno J:\\Keno /S /D /I /Y", sandbox.drives, limits);
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_TRUE(contains(run.output, "900 File(s) copied"));
+  EXPECT_EQ(orderProblems(), "");
+  EXPECT_EQ(count(Call::rename), 900u);
+  EXPECT_GT(count(Call::flushAll), 2u);  // more than one batch and the closing flush
+  EXPECT_EQ(filesBelow(sandbox.j + "/Keno"), filesBelow(sandbox.c + "/Keno"));
+  EXPECT_EQ(readFile(sandbox.j + "/Keno/c/f399"), pattern(200 + 299));
+}
+
 TEST_F(Durability, AFailedFlushLeavesNoFinalNameAndIsCounted) {
   makeFiles("Roulette", 6, 100);
   BatchLimits limits;
