@@ -5,21 +5,34 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 
 #include "name_lookup.h"
 
 namespace {
 
-bool openNoAtimeWorks = true;
+std::atomic<bool> openNoAtimeWorks{true};
 
 }  // namespace
+
+int openToList(int folderFd) {
+  // A descriptor of its own: a duplicate would share its reading position
+  // with every other reader of the folder. Reading it should not change
+  // its access time either: every run would otherwise leave each folder it
+  // looked at to be written back.
+  const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+  if (openNoAtimeWorks.load(std::memory_order_relaxed)) {
+    int fd = openat(folderFd, ".", flags | O_NOATIME);
+    if (fd >= 0 || errno != EPERM) return fd;
+    openNoAtimeWorks.store(false, std::memory_order_relaxed);
+  }
+  return openat(folderFd, ".", flags);
+}
 
 std::vector<SourceEntry> listSource(int folderFd, int& error) {
   std::vector<SourceEntry> entries;
   error = 0;
-  // A descriptor of its own: a duplicate would share its reading position
-  // with every other reader of the folder.
-  int copy = openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int copy = openToList(folderFd);
   DIR* listing = copy >= 0 ? fdopendir(copy) : nullptr;
   if (!listing) {
     error = errno;
@@ -70,10 +83,10 @@ int openSource(int folderFd, const std::string& name, bool followLink) {
   int flags = O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
   // Reading a backup source should not even change its access times, where
   // the kernel lets us say so (only for our own files).
-  if (openNoAtimeWorks) {
+  if (openNoAtimeWorks.load(std::memory_order_relaxed)) {
     int fd = openat(folderFd, name.c_str(), flags | O_NOATIME);
     if (fd >= 0 || errno != EPERM) return fd;
-    openNoAtimeWorks = false;
+    openNoAtimeWorks.store(false, std::memory_order_relaxed);
   }
   return openat(folderFd, name.c_str(), flags);
 }

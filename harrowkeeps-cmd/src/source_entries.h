@@ -31,6 +31,10 @@ enum class EntryKind {
 // file reached through a symbolic link.
 EntryKind classify(int folderFd, const SourceEntry& entry, struct stat& info, bool& viaLink);
 
+// Opens a folder anew to read its entries, without changing its access
+// time where the system lets us; -1 with errno.
+int openToList(int folderFd);
+
 // Opens a file to copy, following a link only when told to; -1 with errno.
 int openSource(int folderFd, const std::string& name, bool followLink);
 

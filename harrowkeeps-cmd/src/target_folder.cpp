@@ -7,6 +7,7 @@
 
 #include "file_operations.h"
 #include "name_lookup.h"
+#include "source_entries.h"
 #include "temporary_file.h"
 
 namespace {
@@ -32,9 +33,7 @@ void becomePresent(TargetFolder& folder, int fd) {
 
 int listFolder(TargetFolder& folder) {
   if (folder.listed) return 0;
-  // A descriptor of its own: a duplicate would share its reading position
-  // with the survey of the target.
-  int copy = openat(folder.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int copy = openToList(folder.fd);
   if (copy < 0) return errno;
   DIR* listing = fdopendir(copy);
   if (!listing) {
