@@ -210,6 +210,7 @@ void handOverBatch(Walk& walk, bool early) {
   BatchInCompletion* handed = completion.get();
   WorkerPool* workers = &walk.workers;
   walk.completing = std::move(completion);
+  flushNameLines();  // a flush can take long, and may be done right here
   submitWork(walk.workers, [handed, workers] {
     handed->outcomes = completeBatch(handed->batch);
     markDone(*workers, handed->done);

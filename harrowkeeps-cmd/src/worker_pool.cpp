@@ -34,7 +34,7 @@ void startThreads(WorkerPool& pool) {
 }  // namespace
 
 void submitWork(WorkerPool& pool, std::function<void()> work) {
-  if (!pool.started) startThreads(pool);
+  if (!pool.started && ++pool.submitted > pool.doneHereFirst) startThreads(pool);
   if (pool.threads.empty()) {
     work();
     return;

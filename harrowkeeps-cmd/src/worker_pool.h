@@ -15,7 +15,11 @@
 #include <vector>
 
 struct WorkerPool {
-  int wanted = 3;  // threads to start with the first piece of work
+  int wanted = 3;  // threads to start
+  // Pieces of work done right here before any thread is started: a run
+  // that copies a few files is over before threads would have paid off.
+  int doneHereFirst = 4;
+  int submitted = 0;
   bool started = false;
   std::mutex lock;
   std::condition_variable workWaiting;
@@ -25,8 +29,8 @@ struct WorkerPool {
   bool closing = false;
 };
 
-// Runs `work` on a worker, or here when no thread could be started. Work
-// that ends marks itself done with markDone().
+// Runs `work` on a worker; here while the run is young, or when no thread
+// could be started. Work that ends marks itself done with markDone().
 void submitWork(WorkerPool& pool, std::function<void()> work);
 
 // Sets `flag` under the pool's lock and wakes a waiter.
