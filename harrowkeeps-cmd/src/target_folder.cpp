@@ -68,6 +68,13 @@ bool otherCaseOf(TargetFolder& folder, const std::string& name, std::string& act
   return true;
 }
 
+// Looks at `name` in the folder, which must be present.
+TargetLook lookAtTargetEntry(const TargetFolder& folder, const std::string& name) {
+  TargetLook look;
+  if (fstatat(folder.fd, name.c_str(), &look.info, AT_SYMLINK_NOFOLLOW) != 0) look.error = errno;
+  return look;
+}
+
 }  // namespace
 
 void openTargetRoot(TargetFolder& folder, int folderFd, const std::string& path,
@@ -171,12 +178,6 @@ int prepareTargetFolder(TargetFolder& folder) {
     folder.swept = true;
   }
   return 0;
-}
-
-TargetLook lookAtTargetEntry(const TargetFolder& folder, const std::string& name) {
-  TargetLook look;
-  if (fstatat(folder.fd, name.c_str(), &look.info, AT_SYMLINK_NOFOLLOW) != 0) look.error = errno;
-  return look;
 }
 
 int lookupTargetEntry(TargetFolder& folder, const std::string& name, TargetEntry& entry,

@@ -81,10 +81,6 @@ struct TargetLook {
 int lookupTargetEntry(TargetFolder& folder, const std::string& name, TargetEntry& entry,
                       const TargetLook* look = nullptr);
 
-// Looks at `name` in the folder, which must be present: what
-// lookupTargetEntry takes as `look`.
-TargetLook lookAtTargetEntry(const TargetFolder& folder, const std::string& name);
-
 // The folder's Unix path, for messages.
 std::string targetFolderPath(const TargetFolder& folder);
 
