@@ -116,10 +116,6 @@ const SurveyedFolder* surveyOf(Walk& walk, TargetFolder& target) {
                             target.inode);
 }
 
-std::string targetNameOf(const CopyJob& job, const std::string& name) {
-  return job.renameMask.empty() ? name : applyRenameMask(job.renameMask, name);
-}
-
 struct SourceFile {
   std::size_t index = 0;
   EntryKind kind = EntryKind::gone;
@@ -155,7 +151,7 @@ void listAndClassify(Walk& walk, const SourcePlace& here, std::vector<SourceEntr
   classified.reserve(entries.size());
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const SourceEntry& entry = entries[i];
-    const bool taken = job.mask.empty() || matchesMask(job.mask, entry.name);
+    const bool taken = maskTakes(job, entry.name);
     // A name the mask leaves out matters only as a folder to go into, and the
     // listing tells most files from folders without a stat of each.
     if (!taken && (!job.switches.subfolders || !mayBeFolder(entry))) continue;
@@ -190,8 +186,7 @@ void walkFolder(Walk& walk, const SourcePlace& here, TargetFolder& target) {
       continue;
     }
     // gone: deleted while we looked
-    if (file.kind == EntryKind::gone || !(job.mask.empty() || matchesMask(job.mask, entry.name)))
-      continue;
+    if (file.kind == EntryKind::gone || !maskTakes(job, entry.name)) continue;
     files.push_back(&file);
   }
 

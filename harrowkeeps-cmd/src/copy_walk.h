@@ -22,6 +22,7 @@
 #include "dos_path.h"
 #include "temporary_file.h"
 #include "tree_survey.h"
+#include "wildcard.h"
 #include "worker_pool.h"
 #include "write_batch.h"
 
@@ -29,13 +30,10 @@
 struct FileInFlight {
   int source = -1;  // open; the worker closes it
   struct stat info {};
-  int folderFd = -1;  // the batch's descriptor of the target folder
-  dev_t device = 0;
-  std::string finalName;
-  std::string shownName;
-  std::string targetPath;
+  // What joins the batch once the file is back; the worker sets its
+  // temporary.
+  PendingFile pending;
   bool nameShown = false;  // a large file's, before its copy
-  Temporary temporary;     // set by the worker
   int error = 0;           // set by the worker
 };
 
@@ -84,6 +82,17 @@ struct ShownName {
   const std::string* name = nullptr;  // null: `folder` is the whole name
   std::string text() const { return name ? joinDisplay(folder, *name) : folder; }
 };
+
+// Whether the job's file mask takes `name`.
+inline bool maskTakes(const CopyJob& job, const std::string& name) {
+  return job.mask.empty() || matchesMask(job.mask, name);
+}
+
+// The name a source file gets on the target.
+inline std::string targetNameOf(const CopyJob& job, const std::string& name) {
+  if (!job.fixedTargetName.empty()) return job.fixedTargetName;
+  return job.renameMask.empty() ? name : applyRenameMask(job.renameMask, name);
+}
 
 inline bool walkEnded(const Walk& walk) {
   return walk.tally.interrupted || walk.tally.unanswered;

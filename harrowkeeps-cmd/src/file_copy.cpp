@@ -88,10 +88,10 @@ bool isUpToDate(Walk& walk, TargetFolder& target, const timespec& source, const 
 void writeTemporary(FileInFlight& file) {
   const struct stat& info = file.info;
   const mode_t wanted = info.st_mode & 0777;
-  Temporary& temporary = file.temporary;
-  int error = createTemporary(file.folderFd, wanted, temporary);
+  Temporary& temporary = file.pending.temporary;
+  int error = createTemporary(file.pending.folderFd, wanted, temporary);
   if (error == 0)
-    error = copyFileData(file.source, temporary.fd, info.st_size, info.st_dev, file.device);
+    error = copyFileData(file.source, temporary.fd, info.st_size, info.st_dev, file.pending.device);
   // The umask may have taken bits off; a file system without Unix
   // permissions (FAT) refuses, which costs nothing that matters.
   if (error == 0 && (wanted & ~currentUmask()) != wanted)
@@ -131,24 +131,17 @@ void takeBack(Walk& walk, FileInFlight& file) {
   if (walk.tally.stopped) {
     // The target took no more before this one's turn: counted, not named,
     // as if it had not been tried.
-    discardTemporary(file.folderFd, file.temporary);
+    discardTemporary(file.pending.folderFd, file.pending.temporary);
     ++walk.tally.notCopied;
     return;
   }
-  if (!file.nameShown) writeNameLine(walk.job.output.out, file.shownName);
+  PendingFile& pending = file.pending;
+  if (!file.nameShown) writeNameLine(walk.job.output.out, pending.shownName);
   if (file.error != 0) {
-    discardTemporary(file.folderFd, file.temporary);
-    reportWriteFailure(walk, file.error, "writing " + file.targetPath);
+    discardTemporary(pending.folderFd, pending.temporary);
+    reportWriteFailure(walk, file.error, "writing " + pending.targetPath);
     return;
   }
-  PendingFile pending;
-  pending.temporary = file.temporary;
-  pending.folderFd = file.folderFd;
-  pending.device = file.device;
-  pending.bytes = file.info.st_size;
-  pending.finalName = std::move(file.finalName);
-  pending.shownName = std::move(file.shownName);
-  pending.targetPath = std::move(file.targetPath);
   addToBatch(walk.batch, std::move(pending));
 }
 
@@ -160,9 +153,8 @@ void takeBackFinished(Walk& walk, bool wait) {
     if (wait) {
       waitShowingNames(walk, first.done);
       wait = false;
-    } else {
-      std::lock_guard<std::mutex> guard(walk.workers.lock);
-      if (!first.done) return;
+    } else if (!isDone(walk.workers, first.done)) {
+      return;
     }
     for (FileInFlight& file : first.files) takeBack(walk, file);
     walk.inFlight.pop_front();
@@ -187,9 +179,7 @@ void collectCompletion(Walk& walk) {
 }
 
 bool completionIsIdle(Walk& walk) {
-  if (!walk.completing) return true;
-  std::lock_guard<std::mutex> guard(walk.workers.lock);
-  return walk.completing->done;
+  return !walk.completing || isDone(walk.workers, walk.completing->done);
 }
 
 // A worker flushes and renames the batch while the walk fills the next one.
@@ -280,9 +270,7 @@ void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
                  TargetFolder& target, const TargetLook* look) {
   const CopyJob& job = walk.job;
   ++walk.tally.matched;
-  std::string targetName = !job.fixedTargetName.empty() ? job.fixedTargetName
-                           : !job.renameMask.empty()    ? applyRenameMask(job.renameMask, name)
-                                                        : name;
+  std::string targetName = targetNameOf(job, name);
   std::string holder;
   if (target.namesMayClash && !claimTargetName(target, targetName, shown.text(), holder)) {
     reportNotCopied(walk, shown.text(), text::notCopiedNameTaken,
@@ -383,11 +371,12 @@ void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
   file.nameShown = large;
   file.source = in;
   file.info = info;
-  file.folderFd = folderFd;
-  file.device = target.device;
-  file.finalName = targetName;
-  file.shownName = shown.text();
-  file.targetPath = joinUnixPath(targetFolderPath(target), targetName);
+  file.pending.folderFd = folderFd;
+  file.pending.device = target.device;
+  file.pending.bytes = info.st_size;
+  file.pending.finalName = targetName;
+  file.pending.shownName = shown.text();
+  file.pending.targetPath = joinUnixPath(targetFolderPath(target), targetName);
   noteTaken(walk.batch, info.st_size);
   // A large file goes at once: the disk can start on it, and the files
   // after it need not wait for it.

@@ -54,6 +54,11 @@ void markDone(WorkerPool& pool, bool& flag) {
   pool.workDone.notify_all();
 }
 
+bool isDone(WorkerPool& pool, const bool& flag) {
+  std::lock_guard<std::mutex> guard(pool.lock);
+  return flag;
+}
+
 bool waitUntilDone(WorkerPool& pool, const bool& flag, long long nanoseconds) {
   std::unique_lock<std::mutex> guard(pool.lock);
   if (nanoseconds < 0) {

@@ -36,6 +36,9 @@ void submitWork(WorkerPool& pool, std::function<void()> work);
 // Sets `flag` under the pool's lock and wakes a waiter.
 void markDone(WorkerPool& pool, bool& flag);
 
+// Whether `flag` is set, read under the pool's lock.
+bool isDone(WorkerPool& pool, const bool& flag);
+
 // Waits until `flag` is set, or until `nanoseconds` have passed (-1: no
 // limit); true when it is set.
 bool waitUntilDone(WorkerPool& pool, const bool& flag, long long nanoseconds);
