@@ -224,7 +224,7 @@ void copySingleFile(Walk& walk) {
 
 CopyTally runCopy(const CopyJob& job) {
   Walk walk{job};
-  walk.batch.limits = job.batchLimits;
+  reserveDescriptorsFor(walk.batch.limits, job.sourceFolderFd);
   struct stat root {};
   if (fstat(job.sourceFolderFd, &root) == 0)
     walk.openFolders.emplace_back(root.st_dev, root.st_ino);

@@ -6,12 +6,15 @@
 // Finished files are taken back in the order they were handed out: only
 // then is a name shown and the file added to the batch, so the output reads
 // as if one file were copied after another. A full batch is flushed and
-// renamed by a worker while the walk goes on with the next one.
+// renamed on a thread of its own while the walk goes on with the next one;
+// a few batches may be flushing at once, so that the disk always has the
+// newest data to write while older flushes wait for it to confirm theirs.
 #pragma once
 
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <algorithm>
 #include <deque>
 #include <memory>
 #include <string>
@@ -34,6 +37,7 @@ struct FileInFlight {
   // temporary.
   PendingFile pending;
   bool nameShown = false;  // a large file's, before its copy
+  bool unnamed = false;    // written into an unnamed temporary
   int error = 0;           // set by the worker
 };
 
@@ -50,17 +54,25 @@ struct BatchInCompletion {
 };
 
 struct Walk {
-  explicit Walk(const CopyJob& copyJob) : job(copyJob) {}
+  explicit Walk(const CopyJob& copyJob) : job(copyJob) {
+    batch.limits = job.batchLimits;
+    flushers.wanted = static_cast<int>(std::max<std::size_t>(batch.limits.flushingAtOnce, 1));
+    // The last batch of a small copy is flushed right here, with no thread
+    // started for it.
+    flushers.doneHereFirst = 1;
+  }
   const CopyJob& job;
   CopyTally tally;
   bool overwriteAll = false;
   std::vector<std::pair<dev_t, ino_t>> openFolders;          // the path from the source root down
   WriteBatch batch;                                          // being filled
   std::vector<std::pair<dev_t, long long>> timeResolutions;  // learned once per target file system
-  WorkerPool workers;
-  std::unique_ptr<FilesInFlight> filling;               // not yet handed out
-  std::deque<std::unique_ptr<FilesInFlight>> inFlight;  // in the order handed out
-  std::unique_ptr<BatchInCompletion> completing;
+  std::vector<std::pair<dev_t, bool>> unnamedTemporaries;    // whether they work, per file system
+  WorkerPool workers;                                        // write temporaries
+  WorkerPool flushers;                     // complete batches: they mostly wait on the disk
+  std::unique_ptr<FilesInFlight> filling;  // not yet handed out
+  std::deque<std::unique_ptr<FilesInFlight>> inFlight;        // in the order handed out
+  std::deque<std::unique_ptr<BatchInCompletion>> completing;  // oldest first
   TreeSurvey sourceSurvey;
   TreeSurvey targetSurvey;
 };
@@ -117,8 +129,9 @@ void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
 // shown next comes after them.
 void settleFilesInFlight(Walk& walk);
 
-// Waits for `flag`, writing the names held back when they are due.
-void waitShowingNames(Walk& walk, const bool& flag);
+// Waits for `flag`, set by one of `pool`'s threads, writing the names held
+// back when they are due.
+void waitShowingNames(WorkerPool& pool, const bool& flag);
 
 // Ends the run's copying: every file in flight taken back, the last batch
 // flushed and renamed, the renames flushed.

@@ -79,6 +79,14 @@ long long timeResolutionOn(Walk& walk, TargetFolder& target) {
   return resolution;
 }
 
+bool unnamedTemporariesOn(Walk& walk, const TargetFolder& target) {
+  for (const auto& [device, works] : walk.unnamedTemporaries)
+    if (device == target.device) return works;
+  bool works = unnamedTemporariesWork(target.fd);
+  walk.unnamedTemporaries.emplace_back(target.device, works);
+  return works;
+}
+
 bool isUpToDate(Walk& walk, TargetFolder& target, const timespec& source, const timespec& copy) {
   if (source.tv_sec == copy.tv_sec && source.tv_nsec == copy.tv_nsec) return true;
   return !sourceIsNewer(source, copy, timeResolutionOn(walk, target));
@@ -89,7 +97,8 @@ void writeTemporary(FileInFlight& file) {
   const struct stat& info = file.info;
   const mode_t wanted = info.st_mode & 0777;
   Temporary& temporary = file.pending.temporary;
-  int error = createTemporary(file.pending.folderFd, wanted, temporary);
+  int error = file.unnamed ? createUnnamedTemporary(file.pending.folderFd, wanted, temporary)
+                           : createTemporary(file.pending.folderFd, wanted, temporary);
   if (error == 0)
     error = copyFileData(file.source, temporary.fd, info.st_size, info.st_dev, file.pending.device);
   // The umask may have taken bits off; a file system without Unix
@@ -151,7 +160,7 @@ void takeBackFinished(Walk& walk, bool wait) {
   while (!walk.inFlight.empty()) {
     FilesInFlight& first = *walk.inFlight.front();
     if (wait) {
-      waitShowingNames(walk, first.done);
+      waitShowingNames(walk.workers, first.done);
       wait = false;
     } else if (!isDone(walk.workers, first.done)) {
       return;
@@ -161,10 +170,11 @@ void takeBackFinished(Walk& walk, bool wait) {
   }
 }
 
+// Collects the oldest batch handed over, waiting for it.
 void collectCompletion(Walk& walk) {
-  if (!walk.completing) return;
-  BatchInCompletion& completion = *walk.completing;
-  waitShowingNames(walk, completion.done);
+  if (walk.completing.empty()) return;
+  BatchInCompletion& completion = *walk.completing.front();
+  waitShowingNames(walk.flushers, completion.done);
   for (const FileOutcome& outcome : completion.outcomes) {
     if (outcome.error == 0) {
       ++walk.tally.copied;
@@ -175,21 +185,26 @@ void collectCompletion(Walk& walk) {
                            outcome.targetPath + ", the copy of " + outcome.shownName);
   }
   takeRenamedOn(walk.batch, completion.batch);
-  walk.completing.reset();
+  releaseBatchFolders(completion.batch);
+  walk.completing.pop_front();
 }
 
-bool completionIsIdle(Walk& walk) {
-  return !walk.completing || isDone(walk.workers, walk.completing->done);
+// Whether another batch can start flushing now; collects those done.
+bool flusherIsFree(Walk& walk) {
+  while (!walk.completing.empty() && isDone(walk.flushers, walk.completing.front()->done))
+    collectCompletion(walk);
+  return walk.completing.size() < std::max<std::size_t>(walk.batch.limits.flushingAtOnce, 1);
 }
 
-// A worker flushes and renames the batch while the walk fills the next one.
+// A flusher flushes and names the batch while the walk fills the next one.
 // A batch that ends because it is full waits for the files still being
-// written; one that ends early (the worker had nothing to do) does not:
+// written; one that ends early (a flusher had nothing to do) does not:
 // they go to the next batch, and the folders they are written in go with
 // them, to be closed once they are renamed.
 void handOverBatch(Walk& walk, bool early) {
   if (!early) settleFilesInFlight(walk);
-  collectCompletion(walk);
+  while (walk.completing.size() >= std::max<std::size_t>(walk.batch.limits.flushingAtOnce, 1))
+    collectCompletion(walk);
   if (walk.batch.taken == 0) return;
   auto completion = std::make_unique<BatchInCompletion>();
   completion->batch.limits = walk.batch.limits;
@@ -198,12 +213,14 @@ void handOverBatch(Walk& walk, bool early) {
   std::swap(completion->batch.renamedOn, walk.batch.renamedOn);
   if (early) std::swap(completion->batch.folders, walk.batch.carried);
   BatchInCompletion* handed = completion.get();
-  WorkerPool* workers = &walk.workers;
-  walk.completing = std::move(completion);
+  WorkerPool* flushers = &walk.flushers;
+  walk.completing.push_back(std::move(completion));
   flushNameLines();  // a flush can take long, and may be done right here
-  submitWork(walk.workers, [handed, workers] {
+  // One that ends early has the walk going on: never flushed here.
+  if (early) walk.flushers.doneHereFirst = 0;
+  submitWork(walk.flushers, [handed, flushers] {
     handed->outcomes = completeBatch(handed->batch);
-    markDone(*workers, handed->done);
+    markDone(*flushers, handed->done);
   });
 }
 
@@ -214,7 +231,7 @@ bool mayEndEarly(Walk& walk) {
   const WriteBatch& batch = walk.batch;
   return batch.limits.earlyFrom > 0 && !batch.files.empty() &&
          batch.taken >= std::max(batch.limits.earlyFrom, filesPerRun * (runsInFlight + 1)) &&
-         completionIsIdle(walk);
+         flusherIsFree(walk);
 }
 
 }  // namespace
@@ -224,20 +241,20 @@ void settleFilesInFlight(Walk& walk) {
   while (!walk.inFlight.empty()) takeBackFinished(walk, true);
 }
 
-void waitShowingNames(Walk& walk, const bool& flag) {
+void waitShowingNames(WorkerPool& pool, const bool& flag) {
   for (;;) {
     long long due = nameLinesDueIn();
     if (due == 0) {
       flushNameLines();
       due = -1;
     }
-    if (waitUntilDone(walk.workers, flag, due)) return;
+    if (waitUntilDone(pool, flag, due)) return;
   }
 }
 
 void finishCopies(Walk& walk) {
   handOverBatch(walk, false);
-  collectCompletion(walk);
+  while (!walk.completing.empty()) collectCompletion(walk);
   for (int error : flushRenames(walk.batch)) {
     writeLine(walk.job.output.err, describeWriteError(error));
     writeLine(walk.job.output.err,
@@ -246,6 +263,7 @@ void finishCopies(Walk& walk) {
   }
   flushNameLines();
   stopWorkers(walk.workers);
+  stopWorkers(walk.flushers);
   stopTreeSurvey(walk.sourceSurvey);
   stopTreeSurvey(walk.targetSurvey);
 }
@@ -369,6 +387,8 @@ void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
   }
   FileInFlight& file = walk.filling->files.emplace_back();
   file.nameShown = large;
+  // A file that replaces another is renamed over it, which no link can do.
+  file.unnamed = !existing.exists && unnamedTemporariesOn(walk, target);
   file.source = in;
   file.info = info;
   file.pending.folderFd = folderFd;

@@ -12,6 +12,8 @@ struct FileOperations {
   int (*openAt)(int folderFd, const char* name, int flags, mode_t mode);
   int (*makeFolderAt)(int folderFd, const char* name, mode_t mode);
   int (*renameAt)(int fromFolderFd, const char* from, int toFolderFd, const char* to);
+  // Gives the unnamed file open on `fd` (O_TMPFILE) the name `name`.
+  int (*linkUnnamed)(int fd, int folderFd, const char* name);
   int (*unlinkAt)(int folderFd, const char* name, int flags);
   int (*close)(int fd);
   ssize_t (*write)(int fd, const void* data, size_t size);
@@ -28,5 +30,8 @@ struct FileOperations {
 
 // The kernel's own calls.
 FileOperations realFileOperations();
+
+// linkUnnamed's way where linking a descriptor is for the privileged only.
+int linkUnnamedThroughProc(int fd, int folderFd, const char* name);
 
 extern FileOperations fileOperations;

@@ -73,6 +73,9 @@ unsigned long long runNumber() {
   return number;
 }
 
+// The second number of every temporary name this run gives.
+std::atomic<unsigned long> lastSequence{0};
+
 }  // namespace
 
 std::string temporaryName(unsigned long long runId, unsigned long sequence) {
@@ -94,10 +97,9 @@ bool isOurTemporaryName(std::string_view name) {
 }
 
 int createTemporary(int folderFd, mode_t mode, Temporary& temporary) {
-  static std::atomic<unsigned long> sequence{0};
   temporary = Temporary{};
   for (int attempt = 0; attempt < 1000; ++attempt) {
-    std::string name = temporaryName(runNumber(), ++sequence);
+    std::string name = temporaryName(runNumber(), ++lastSequence);
     // Registered first: a stop from here on removes it.
     int slot = registerTemporary(folderFd, name.c_str());
     if (slot < 0) return EMFILE;
@@ -129,9 +131,76 @@ int createTemporary(int folderFd, mode_t mode, Temporary& temporary) {
   return EEXIST;
 }
 
+int createUnnamedTemporary(int folderFd, mode_t mode, Temporary& temporary) {
+  temporary = Temporary{};
+  int fd = fileOperations.openAt(folderFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+  if (fd < 0) return errno;
+  temporary.fd = fd;
+  return 0;
+}
+
+namespace {
+
+// Links an unnamed temporary under a registered name of ours, so that a stop
+// in between removes it; the name is in `temporary` afterwards.
+int linkUnderTemporaryName(int folderFd, Temporary& temporary) {
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    std::string name = temporaryName(runNumber(), ++lastSequence);
+    int slot = registerTemporary(folderFd, name.c_str());
+    if (slot < 0) return EMFILE;
+    if (!beginCreation()) {
+      clearTemporary(slot);
+      return EINTR;
+    }
+    int result = fileOperations.linkUnnamed(temporary.fd, folderFd, name.c_str());
+    int error = errno;
+    endCreation();
+    if (result != 0) {
+      clearTemporary(slot);
+      if (error != EEXIST) return error;
+      continue;
+    }
+    // Locked and checked as a created one is, against a sweeper.
+    takeLock(temporary.fd);
+    struct stat info {};
+    if (fstat(temporary.fd, &info) == 0 && info.st_nlink > 0) {
+      temporary.slot = slot;
+      snprintf(temporary.name, sizeof temporary.name, "%s", name.c_str());
+      return 0;
+    }
+    clearTemporary(slot);
+  }
+  return EEXIST;
+}
+
+}  // namespace
+
+bool unnamedTemporariesWork(int folderFd) {
+  Temporary probe;
+  if (createUnnamedTemporary(folderFd, 0600, probe) != 0) return false;
+  // Linking it as "." finds out whether we may link it at all without ever
+  // making a name: where linking is refused, that is said before the new
+  // name is looked at; where it is allowed, "." is always taken.
+  bool works = fileOperations.linkUnnamed(probe.fd, folderFd, ".") != 0 && errno == EEXIST;
+  discardTemporary(folderFd, probe);
+  return works;
+}
+
+int nameTemporary(int folderFd, Temporary& temporary, const char* finalName) {
+  if (temporary.name[0] == '\0') {
+    if (fileOperations.linkUnnamed(temporary.fd, folderFd, finalName) == 0) return 0;
+    if (errno != EEXIST) return errno;
+    // Someone made a file of that name since the walk found none: replace
+    // it, as a named temporary would.
+    if (int error = linkUnderTemporaryName(folderFd, temporary); error != 0) return error;
+  }
+  if (fileOperations.renameAt(folderFd, temporary.name, folderFd, finalName) != 0) return errno;
+  return 0;
+}
+
 void discardTemporary(int folderFd, Temporary& temporary) {
   if (temporary.fd < 0) return;
-  fileOperations.unlinkAt(folderFd, temporary.name, 0);
+  if (temporary.name[0] != '\0') fileOperations.unlinkAt(folderFd, temporary.name, 0);
   clearTemporary(temporary.slot);
   fileOperations.close(temporary.fd);
   temporary = Temporary{};

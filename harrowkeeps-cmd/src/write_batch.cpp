@@ -55,16 +55,30 @@ void rememberRenameOn(WriteBatch& batch, const PendingFile& file) {
 
 BatchLimits defaultBatchLimits() {
   BatchLimits limits;
+  const std::size_t batches = limits.flushingAtOnce + 1;  // one of them being filled
   rlimit files{};
   if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY) {
-    // What is left after the folders a deep tree holds open, for two
-    // batches of temporaries and their folders.
-    long long room = (static_cast<long long>(files.rlim_cur) - 256) / 4;
+    // What is left after the folders a deep tree holds open, for the
+    // batches' temporaries and their folders.
+    long long room =
+        (static_cast<long long>(files.rlim_cur) - 256) / (2 * static_cast<long long>(batches));
     limits.files = static_cast<std::size_t>(std::clamp<long long>(room, 8, 2000));
   }
-  limits.files = std::min<std::size_t>(limits.files, (maxRegisteredTemporaries - 16) / 2);
+  limits.files = std::min<std::size_t>(limits.files, (maxRegisteredTemporaries - 16) / batches);
   limits.earlyFrom = std::min<std::size_t>(256, limits.files);
   return limits;
+}
+
+void reserveDescriptorsFor(const BatchLimits& limits, int anyFd) {
+  // Temporaries and folders of the batch being filled and of those being
+  // flushed, plus the sources in flight and the folders a deep tree holds.
+  long long batches = static_cast<long long>(std::max<std::size_t>(limits.flushingAtOnce, 1)) + 1;
+  long long wanted = 2 * batches * static_cast<long long>(limits.files) + 256;
+  rlimit files{};
+  if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY)
+    wanted = std::min<long long>(wanted, static_cast<long long>(files.rlim_cur));
+  int high = fcntl(anyFd, F_DUPFD_CLOEXEC, static_cast<int>(wanted - 1));
+  if (high >= 0) close(high);
 }
 
 int batchFolderFd(WriteBatch& batch, int folderFd, dev_t device, ino_t inode) {
@@ -105,9 +119,8 @@ std::vector<FileOutcome> completeBatch(WriteBatch& batch) {
   for (std::size_t i = 0; i < batch.files.size(); ++i) {
     PendingFile& file = batch.files[i];
     FileOutcome outcome{file.shownName, file.targetPath, errors[i], errors[i] != 0};
-    if (outcome.error == 0 && fileOperations.renameAt(file.folderFd, file.temporary.name,
-                                                      file.folderFd, file.finalName.c_str()) != 0)
-      outcome.error = errno;
+    if (outcome.error == 0)
+      outcome.error = nameTemporary(file.folderFd, file.temporary, file.finalName.c_str());
     if (outcome.error == 0) {
       rememberRenameOn(batch, file);
       releaseTemporary(file.temporary);
@@ -119,9 +132,12 @@ std::vector<FileOutcome> completeBatch(WriteBatch& batch) {
   batch.files.clear();
   batch.taken = 0;
   batch.bytes = 0;
+  return outcomes;
+}
+
+void releaseBatchFolders(WriteBatch& batch) {
   closeFolders(batch.folders);
   closeFolders(batch.carried);
-  return outcomes;
 }
 
 void takeRenamedOn(WriteBatch& into, WriteBatch& from) {

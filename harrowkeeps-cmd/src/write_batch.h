@@ -45,6 +45,11 @@ struct BatchLimits {
   // done: the disk then starts early and is kept busy, and the last batch,
   // which nothing overlaps, stays small. 0: only the limits above end one.
   std::size_t earlyFrom = 0;
+  // Batches flushing at once. A flush covers everything written before it
+  // began, so each batch's renames still follow the flush of its own data;
+  // with a few under way, the disk always has the newest data to write while
+  // older flushes wait for it to confirm theirs.
+  std::size_t flushingAtOnce = 3;
 };
 
 struct WriteBatch {
@@ -69,10 +74,17 @@ struct FileOutcome {
   bool whileFlush = false;  // the flush failed, not the rename
 };
 
-// The limits for this process: a pending file keeps its descriptor (and the
-// lock on it) open, and one batch is filled while the one before it is
-// flushed, so the count of both stays well inside the descriptor limit.
+// The limits for this process: a pending file keeps its descriptor open, and
+// one batch is filled while the ones before it are flushed, so the count of
+// all of them stays well inside the descriptor limit.
 BatchLimits defaultBatchLimits();
+
+// Grows the process's descriptor table at once to what the batches of these
+// limits can hold open. Once worker threads share the table, each growth
+// waits for an RCU grace period (milliseconds) while every thread that opens
+// a file waits behind it; done before they start, it costs nothing. `anyFd`
+// is any open descriptor, to be duplicated high and closed again.
+void reserveDescriptorsFor(const BatchLimits& limits, int anyFd);
 
 // A descriptor of the folder that stays open as long as the batch needs it;
 // -1 with errno set when none can be had.
@@ -85,7 +97,14 @@ void addToBatch(WriteBatch& batch, PendingFile&& file);
 bool batchIsFull(const WriteBatch& batch);
 
 // Flushes the pending files' data, then renames them; one outcome per file.
+// The batch's folders stay open: files of the next batch may still be
+// named through them.
 std::vector<FileOutcome> completeBatch(WriteBatch& batch);
+
+// Closes the folders a completed batch kept, and those carried into it.
+// Batches flush side by side but are let go in the order they were handed
+// over, so a folder is closed only once every batch that used it is done.
+void releaseBatchFolders(WriteBatch& batch);
 
 // Moves the note of file systems with renames to flush from one batch to
 // another (from a completed batch to the one that outlives it).

@@ -4,6 +4,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <map>
 #include <mutex>
@@ -16,19 +17,25 @@
 
 namespace {
 
-enum class Call { create, data, flushFile, flushAll, rename, output };
+// `named`: a temporary got its final name, by a rename or by a link.
+enum class Call { create, data, flushFile, flushAll, named, output };
 
 struct Recorded {
   Call call;
-  std::string name;  // the temporary's; the text for output
+  std::string name;  // the temporary's (a made-up one for an unnamed file); the text for output
 };
 
 // The copy calls these from several threads.
 std::mutex recording;
 std::vector<Recorded> calls;
 std::map<int, std::string> temporaryOnFd;
+std::map<std::string, std::string> linkedAs;  // name an unnamed file was linked under -> its key
+int unnamedMade = 0;
 FileOperations kernel;
 int failFileSystemFlushes = 0;  // how many syncfs calls fail with EIO
+bool slowFirstFlush = false;    // the first syncfs takes a while
+
+std::size_t count(Call call);
 
 void noteData(int fd) {
   auto known = temporaryOnFd.find(fd);
@@ -38,10 +45,16 @@ void noteData(int fd) {
 int recordOpenAt(int folder, const char* name, int flags, mode_t mode) {
   std::lock_guard<std::mutex> guard(recording);
   int fd = kernel.openAt(folder, name, flags, mode);
-  if (fd >= 0 && (flags & O_CREAT) && isOurTemporaryName(name)) {
+  int error = errno;
+  if (fd >= 0 && (flags & O_TMPFILE) == O_TMPFILE) {
+    std::string key = "unnamed " + std::to_string(++unnamedMade);
+    temporaryOnFd[fd] = key;
+    calls.push_back({Call::create, key});
+  } else if (fd >= 0 && (flags & O_CREAT) && isOurTemporaryName(name)) {
     temporaryOnFd[fd] = name;
     calls.push_back({Call::create, name});
   }
+  errno = error;
   return fd;
 }
 
@@ -91,6 +104,13 @@ int recordSyncData(int fd) {
 }
 
 int recordSyncFileSystem(int fd) {
+  bool slow = false;
+  {
+    std::lock_guard<std::mutex> guard(recording);
+    slow = slowFirstFlush && count(Call::flushAll) == 0;
+  }
+  // Outside the lock: the batches after it go on meanwhile.
+  if (slow) usleep(300000);
   std::lock_guard<std::mutex> guard(recording);
   calls.push_back({Call::flushAll, ""});
   if (failFileSystemFlushes > 0) {
@@ -103,8 +123,37 @@ int recordSyncFileSystem(int fd) {
 
 int recordRename(int fromFolder, const char* from, int toFolder, const char* to) {
   std::lock_guard<std::mutex> guard(recording);
-  calls.push_back({Call::rename, from});
+  auto linked = linkedAs.find(from);
+  calls.push_back({Call::named, linked == linkedAs.end() ? std::string(from) : linked->second});
   return kernel.renameAt(fromFolder, from, toFolder, to);
+}
+
+// Stand-ins for what else may happen at the moment of a link.
+bool refuseLinks = false;    // as a kernel that lets no one link a descriptor
+std::string intruderAt;      // a file that takes this name just before
+std::string intruderFolder;  // ... in this folder
+
+int recordLinkUnnamed(int fd, int folder, const char* name) {
+  std::lock_guard<std::mutex> guard(recording);
+  if (refuseLinks) {
+    errno = ENOENT;
+    return -1;
+  }
+  if (!intruderAt.empty() && intruderAt == name) {
+    writeFile(intruderFolder + "/" + name, "someone else's");
+    intruderAt.clear();
+  }
+  int result = kernel.linkUnnamed(fd, folder, name);
+  int error = errno;
+  auto known = temporaryOnFd.find(fd);
+  std::string key = known == temporaryOnFd.end() ? "" : known->second;
+  if (result == 0 && isOurTemporaryName(name)) {
+    linkedAs[name] = key;  // on its way to a rename
+  } else if (result == 0) {
+    calls.push_back({Call::named, key});
+  }
+  errno = error;
+  return result;
 }
 
 class Durability : public SandboxTest {
@@ -114,7 +163,12 @@ class Durability : public SandboxTest {
     kernel = fileOperations;
     calls.clear();
     temporaryOnFd.clear();
+    linkedAs.clear();
+    unnamedMade = 0;
+    refuseLinks = false;
+    intruderAt.clear();
     failFileSystemFlushes = 0;
+    slowFirstFlush = false;
     fileOperations.openAt = recordOpenAt;
     fileOperations.write = recordWrite;
     fileOperations.cloneFile = recordClone;
@@ -124,6 +178,7 @@ class Durability : public SandboxTest {
     fileOperations.syncData = recordSyncData;
     fileOperations.syncFileSystem = recordSyncFileSystem;
     fileOperations.renameAt = recordRename;
+    fileOperations.linkUnnamed = recordLinkUnnamed;
   }
   void TearDown() override {
     fileOperations = kernel;
@@ -140,6 +195,13 @@ class Durability : public SandboxTest {
 std::size_t count(Call call) {
   std::size_t n = 0;
   for (const Recorded& recorded : calls) n += recorded.call == call;
+  return n;
+}
+
+std::size_t unnamedCreated() {
+  std::size_t n = 0;
+  for (const Recorded& recorded : calls)
+    n += recorded.call == Call::create && recorded.name.rfind("unnamed ", 0) == 0;
   return n;
 }
 
@@ -168,7 +230,7 @@ std::string orderProblems() {
         lastFlushAll = i;
         anyFlushAll = true;
         break;
-      case Call::rename: {
+      case Call::named: {
         std::size_t data = lastData.at(recorded.name);
         bool fileFlushed = lastFlushOf.count(recorded.name) && lastFlushOf[recorded.name] > data;
         bool allFlushed = anyFlushAll && lastFlushAll > data;
@@ -196,7 +258,7 @@ TEST_F(Durability, EveryRenameFollowsAFlushOfItsDataAndTheCountFollowsAFlushOfTh
   ASSERT_EQ(run.exitCode, 0) << run.output;
   EXPECT_TRUE(contains(run.output, "23 File(s) copied"));
   EXPECT_EQ(orderProblems(), "");
-  EXPECT_EQ(count(Call::rename), 23u);
+  EXPECT_EQ(count(Call::named), 23u);
   // Four full batches flushed whole, the last three files one by one, and
   // one flush for the renames: the flushes are few, not one per file.
   EXPECT_EQ(count(Call::flushAll), 5u);
@@ -227,10 +289,27 @@ TEST_F(Durability, BatchesThatEndEarlyStillRenameOnlyFlushedCopies) {
   ASSERT_EQ(run.exitCode, 0) << run.output;
   EXPECT_TRUE(contains(run.output, "900 File(s) copied"));
   EXPECT_EQ(orderProblems(), "");
-  EXPECT_EQ(count(Call::rename), 900u);
+  EXPECT_EQ(count(Call::named), 900u);
   EXPECT_GT(count(Call::flushAll), 2u);  // more than one batch and the closing flush
   EXPECT_EQ(filesBelow(sandbox.j + "/Keno"), filesBelow(sandbox.c + "/Keno"));
   EXPECT_EQ(readFile(sandbox.j + "/Keno/c/f399"), pattern(200 + 299));
+}
+
+// Batches flush side by side: one that is done before an older one may not
+// let go of folders the older one still names its files in.
+TEST_F(Durability, BatchesFlushingSideBySideKeepTheirFoldersUntilTheOlderAreDone) {
+  for (const char* folder : {"Craps/a", "Craps/b", "Craps/c"}) makeFiles(folder, 200, 100);
+  BatchLimits limits;
+  limits.files = 100000;
+  limits.earlyFrom = 100;
+  limits.flushingAtOnce = 3;
+  slowFirstFlush = true;
+  InProcessResult run = runXcopyHere("C:\\Craps J:\\Craps /S /D /I /Y", sandbox.drives, limits);
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_TRUE(contains(run.output, "600 File(s) copied"));
+  EXPECT_EQ(orderProblems(), "");
+  EXPECT_GT(count(Call::flushAll), 3u);
+  EXPECT_EQ(filesBelow(sandbox.j + "/Craps"), filesBelow(sandbox.c + "/Craps"));
 }
 
 TEST_F(Durability, AFailedFlushLeavesNoFinalNameAndIsCounted) {
@@ -251,6 +330,86 @@ TEST_F(Durability, AFailedFlushLeavesNoFinalNameAndIsCounted) {
                                        "C:\\Roulette\\f100\n"))
       << run.output;
   EXPECT_TRUE(contains(run.output, "3 File(s) copied\n3 File(s) not copied\n")) << run.output;
+}
+
+// New files are written without a name and linked once flushed; a file that
+// replaces an older copy needs a name to be renamed over it.
+TEST_F(Durability, NewFilesAreWrittenUnnamedAndReplacementsUnderATemporaryName) {
+  makeFiles("Darts", 5, 700);
+  makeFolders(sandbox.j + "/Darts");
+  for (const char* older : {"f100", "f101"}) {
+    writeFile(sandbox.j + "/Darts/" + older, "old");
+    setModificationTime(sandbox.j + "/Darts/" + older, 1000000000, 0);
+  }
+  if (!canMakeUnnamedFilesIn(sandbox.j + "/Darts"))
+    GTEST_SKIP() << "this file system makes no unnamed files";
+  InProcessResult run = runXcopyHere("C:\\Darts J:\\Darts /S /D /I /Y", sandbox.drives, {});
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_TRUE(contains(run.output, "5 File(s) copied"));
+  EXPECT_EQ(orderProblems(), "");
+  // Three copies and the one look at whether unnamed files can be linked here.
+  EXPECT_EQ(unnamedCreated(), 4u);
+  // The two replacements, and the look at the time step the target keeps.
+  EXPECT_EQ(count(Call::create) - unnamedCreated(), 3u);
+  EXPECT_EQ(count(Call::named), 5u);
+  for (int i = 0; i < 5; ++i)
+    EXPECT_EQ(readFile(sandbox.j + "/Darts/f" + std::to_string(100 + i)), pattern(700 + i));
+  EXPECT_EQ(temporariesBelow(sandbox.j + "/Darts"), std::vector<std::string>{});
+}
+
+// Before 6.10 only a privileged caller may link a descriptor, and without
+// /proc the other way is closed too: the first look finds out, and every
+// copy goes under a name from the start, never into a file it cannot name.
+TEST_F(Durability, WhereUnnamedFilesCannotBeLinkedEveryCopyIsNamed) {
+  makeFiles("Bingo", 6, 900);
+  refuseLinks = true;
+  InProcessResult run = runXcopyHere("C:\\Bingo J:\\Bingo /S /D /I /Y", sandbox.drives, {});
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_TRUE(contains(run.output, "6 File(s) copied"));
+  EXPECT_EQ(orderProblems(), "");
+  EXPECT_LE(unnamedCreated(), 1u);  // the look, where the file system has them at all
+  EXPECT_EQ(count(Call::named), 6u);
+  EXPECT_EQ(filesBelow(sandbox.j + "/Bingo"),
+            (std::vector<std::string>{"f100", "f101", "f102", "f103", "f104", "f105"}));
+  EXPECT_EQ(readFile(sandbox.j + "/Bingo/f105"), pattern(905));
+}
+
+// A file that took the name after the walk found it free is replaced, as
+// /Y says, and by a rename: the name never holds anything but a whole file.
+TEST_F(Durability, AFileThatTakesTheNameMeanwhileIsReplacedWhole) {
+  makeFiles("Keno", 3, 500);
+  makeFolders(sandbox.j + "/Keno");
+  if (!canMakeUnnamedFilesIn(sandbox.j + "/Keno"))
+    GTEST_SKIP() << "this file system makes no unnamed files";
+  intruderFolder = sandbox.j + "/Keno";
+  intruderAt = "f101";
+  InProcessResult run = runXcopyHere("C:\\Keno J:\\Keno /S /D /I /Y", sandbox.drives, {});
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_TRUE(contains(run.output, "3 File(s) copied"));
+  EXPECT_TRUE(intruderAt.empty()) << "the intruder never came";
+  EXPECT_EQ(orderProblems(), "");
+  EXPECT_EQ(readFile(sandbox.j + "/Keno/f101"), pattern(501));
+  EXPECT_EQ(filesBelow(sandbox.j + "/Keno"), (std::vector<std::string>{"f100", "f101", "f102"}));
+}
+
+// The way older kernels leave to anyone: the file's entry under /proc.
+TEST_F(Durability, AnUnnamedFileIsNamedThroughProcAndNeverOverAnotherFile) {
+  makeFolders(sandbox.j + "/Lotto");
+  if (!canMakeUnnamedFilesIn(sandbox.j + "/Lotto"))
+    GTEST_SKIP() << "this file system makes no unnamed files";
+  int folder = open((sandbox.j + "/Lotto").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(folder, 0);
+  Temporary unnamed;
+  ASSERT_EQ(createUnnamedTemporary(folder, 0644, unnamed), 0);
+  ASSERT_EQ(write(unnamed.fd, "drawn", 5), 5);
+  writeFile(sandbox.j + "/Lotto/taken", "someone else's");
+  EXPECT_NE(linkUnnamedThroughProc(unnamed.fd, folder, "taken"), 0);
+  EXPECT_EQ(errno, EEXIST);
+  EXPECT_EQ(linkUnnamedThroughProc(unnamed.fd, folder, "numbers"), 0);
+  releaseTemporary(unnamed);
+  close(folder);
+  EXPECT_EQ(readFile(sandbox.j + "/Lotto/numbers"), "drawn");
+  EXPECT_EQ(readFile(sandbox.j + "/Lotto/taken"), "someone else's");
 }
 
 }  // namespace

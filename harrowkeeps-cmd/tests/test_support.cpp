@@ -223,6 +223,28 @@ bool waitForNewEntry(int watch) {
   return read(watch, events, sizeof events) > 0;
 }
 
+bool canMakeUnnamedFilesIn(const std::string& folder) {
+  int fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  close(fd);
+  return true;
+}
+
+bool waitForUnnamedFileIn(pid_t pid, const std::string& folder) {
+  // The kernel shows such a file as "<folder>/#<inode> (deleted)".
+  const std::string start = fs::canonical(folder).string() + "/#";
+  const std::string descriptors = "/proc/" + std::to_string(pid) + "/fd";
+  for (int attempt = 0; attempt < 60000; ++attempt) {
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(descriptors, error)) {
+      std::string target = fs::read_symlink(entry.path(), error).string();
+      if (!error && target.rfind(start, 0) == 0) return true;
+    }
+    usleep(1000);
+  }
+  return false;
+}
+
 void SandboxTest::SetUp() {
   sandbox = makeSandbox();
   options.drives = sandbox.drives;

@@ -66,6 +66,12 @@ std::string pattern(std::size_t size);
 int watchForNewEntries(const std::string& folder);
 bool waitForNewEntry(int watch);
 
+// Whether files without a name (O_TMPFILE) can be made in the folder.
+bool canMakeUnnamedFilesIn(const std::string& folder);
+// Waits until the process holds open a file without a name in the folder,
+// or a minute has passed; false then.
+bool waitForUnnamedFileIn(pid_t pid, const std::string& folder);
+
 // A test with a fresh sandbox and options that run the program in it, from C:.
 class SandboxTest : public ::testing::Test {
  protected:
