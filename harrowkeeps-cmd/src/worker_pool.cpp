@@ -1,5 +1,8 @@
 #include "worker_pool.h"
 
+#include <sched.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <system_error>
 
@@ -32,6 +35,14 @@ void startThreads(WorkerPool& pool) {
 }
 
 }  // namespace
+
+int coresAvailable() {
+  cpu_set_t allowed;
+  CPU_ZERO(&allowed);
+  if (sched_getaffinity(0, sizeof allowed, &allowed) == 0) return CPU_COUNT(&allowed);
+  long online = sysconf(_SC_NPROCESSORS_ONLN);
+  return online > 0 ? static_cast<int>(online) : 1;
+}
 
 void submitWork(WorkerPool& pool, std::function<void()> work) {
   if (!pool.started && ++pool.submitted > pool.doneHereFirst) startThreads(pool);

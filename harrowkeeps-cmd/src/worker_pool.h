@@ -29,6 +29,9 @@ struct WorkerPool {
   bool closing = false;
 };
 
+// The cores this process may run on.
+int coresAvailable();
+
 // Runs `work` on a worker; here while the run is young, or when no thread
 // could be started. Work that ends marks itself done with markDone().
 void submitWork(WorkerPool& pool, std::function<void()> work);
