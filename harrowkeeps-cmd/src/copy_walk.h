@@ -6,7 +6,7 @@
 // Finished files are taken back in the order they were handed out: only
 // then is a name shown and the file added to the batch, so the output reads
 // as if one file were copied after another. A full batch is flushed and
-// renamed on a thread of its own while the walk goes on with the next one;
+// named on a thread of its own while the walk goes on with the next one;
 // a few batches may be flushing at once, so that the disk always has the
 // newest data to write while older flushes wait for it to confirm theirs.
 #pragma once
@@ -140,5 +140,5 @@ void settleFilesInFlight(Walk& walk);
 void waitShowingNames(WorkerPool& pool, const bool& flag);
 
 // Ends the run's copying: every file in flight taken back, the last batch
-// flushed and renamed, the renames flushed.
+// flushed and named, the names flushed.
 void finishCopies(Walk& walk);

@@ -200,7 +200,7 @@ bool flusherIsFree(Walk& walk) {
 // A batch that ends because it is full waits for the files still being
 // written; one that ends early (a flusher had nothing to do) does not:
 // they go to the next batch, and the folders they are written in go with
-// them, to be closed once they are renamed.
+// them, to be closed once they are named.
 void handOverBatch(Walk& walk, bool early) {
   if (!early) settleFilesInFlight(walk);
   while (walk.completing.size() >= std::max<std::size_t>(walk.batch.limits.flushingAtOnce, 1))

@@ -1,11 +1,11 @@
 // Copies that are complete in their temporaries but not yet under their
 // final names. A final name must never hold data that is still only in
-// memory: a stick pulled or a power cut after the rename would leave an empty
-// or partial file with the source's time, which /D would then take for an
-// up-to-date copy for ever. So temporaries are gathered in a batch, the batch
-// is flushed (one syncfs, or fdatasync per file when there are only a few),
-// and only then renamed; before the closing count one more flush makes the
-// renames themselves durable. Batches end by count, bytes or time, so a
+// memory: a stick pulled or a power cut after the naming would leave an
+// empty or partial file with the source's time, which /D would then take for
+// an up-to-date copy for ever. So temporaries are gathered in a batch, the
+// batch is flushed (one syncfs, or fdatasync per file when there are only a
+// few), and only then named (linked or renamed); before the closing count one
+// more flush makes the names themselves durable. Batches end by count, bytes or time, so a
 // flush is seldom and a stopped run loses little. A large file's writeback
 // is started as soon as it is written, so the disk works on it while the
 // copy goes on and the flush finds little left to wait for; for small files
@@ -46,7 +46,7 @@ struct BatchLimits {
   // which nothing overlaps, stays small. 0: only the limits above end one.
   std::size_t earlyFrom = 0;
   // Batches flushing at once. A flush covers everything written before it
-  // began, so each batch's renames still follow the flush of its own data;
+  // began, so each batch's names still follow the flush of its own data;
   // with a few under way, the disk always has the newest data to write while
   // older flushes wait for it to confirm theirs.
   std::size_t flushingAtOnce = 3;
@@ -62,7 +62,7 @@ struct WriteBatch {
   std::size_t taken = 0;  // files given to the batch, written or still being written
   long long bytes = 0;
   timespec started{};
-  // One descriptor per file system with renames not yet flushed.
+  // One descriptor per file system with names not yet flushed.
   std::vector<BatchFolder> renamedOn;
 };
 
@@ -71,7 +71,7 @@ struct FileOutcome {
   std::string shownName;
   std::string targetPath;
   int error = 0;            // 0: under its final name
-  bool whileFlush = false;  // the flush failed, not the rename
+  bool whileFlush = false;  // the flush failed, not the naming
 };
 
 // The limits for this process: a pending file keeps its descriptor open, and
@@ -96,7 +96,7 @@ void noteTaken(WriteBatch& batch, long long bytes);
 void addToBatch(WriteBatch& batch, PendingFile&& file);
 bool batchIsFull(const WriteBatch& batch);
 
-// Flushes the pending files' data, then renames them; one outcome per file.
+// Flushes the pending files' data, then names them; one outcome per file.
 // The batch's folders stay open: files of the next batch may still be
 // named through them.
 std::vector<FileOutcome> completeBatch(WriteBatch& batch);
@@ -106,10 +106,10 @@ std::vector<FileOutcome> completeBatch(WriteBatch& batch);
 // over, so a folder is closed only once every batch that used it is done.
 void releaseBatchFolders(WriteBatch& batch);
 
-// Moves the note of file systems with renames to flush from one batch to
+// Moves the note of file systems with names to flush from one batch to
 // another (from a completed batch to the one that outlives it).
 void takeRenamedOn(WriteBatch& into, WriteBatch& from);
 
-// Flushes each file system that took renames since the last call; the
+// Flushes each file system that took names since the last call; the
 // errno of each flush that failed.
 std::vector<int> flushRenames(WriteBatch& batch);
