@@ -96,19 +96,25 @@ bool isOurTemporaryName(std::string_view name) {
   return middle.substr(second + 1) == checkText(numbers);
 }
 
-int createTemporary(int folderFd, mode_t mode, Temporary& temporary) {
-  temporary = Temporary{};
+namespace {
+
+// Puts a file in the folder under a fresh name of ours: `make(name)` makes
+// it there (creates it, or links an unnamed one) and returns its descriptor,
+// or -1 with errno set. The name is registered first, so a stop from then
+// on removes it, and locked and checked after, against a sweeper. With
+// `made`, the descriptor is the new file's own and is closed should a
+// sweeper have taken the file; else it belongs to the caller.
+template <typename Make>
+int putUnderOurName(int folderFd, Temporary& temporary, bool made, Make make) {
   for (int attempt = 0; attempt < 1000; ++attempt) {
     std::string name = temporaryName(runNumber(), ++lastSequence);
-    // Registered first: a stop from here on removes it.
     int slot = registerTemporary(folderFd, name.c_str());
     if (slot < 0) return EMFILE;
     if (!beginCreation()) {
       clearTemporary(slot);
       return EINTR;
     }
-    int fd = fileOperations.openAt(folderFd, name.c_str(),
-                                   O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+    int fd = make(name.c_str());
     int error = errno;
     endCreation();
     if (fd < 0) {
@@ -116,19 +122,38 @@ int createTemporary(int folderFd, mode_t mode, Temporary& temporary) {
       if (error == EEXIST) continue;
       return error;
     }
-    temporary.fd = fd;
-    temporary.slot = slot;
-    snprintf(temporary.name, sizeof temporary.name, "%s", name.c_str());
     takeLock(fd);
     struct stat info {};
-    if (fstat(fd, &info) == 0 && info.st_nlink > 0) return 0;
+    if (fstat(fd, &info) == 0 && info.st_nlink > 0) {
+      temporary.fd = fd;
+      temporary.slot = slot;
+      snprintf(temporary.name, sizeof temporary.name, "%s", name.c_str());
+      return 0;
+    }
     // A sweeper took the fresh file for a leftover before our lock was on
     // it; it is gone, so start again under another name.
-    clearTemporary(temporary.slot);
-    fileOperations.close(fd);
-    temporary = Temporary{};
+    clearTemporary(slot);
+    if (made) fileOperations.close(fd);
   }
   return EEXIST;
+}
+
+// Links an unnamed temporary under a name of ours, to be renamed from there.
+int linkUnderOurName(int folderFd, Temporary& temporary) {
+  const int fd = temporary.fd;
+  return putUnderOurName(folderFd, temporary, false, [&](const char* name) {
+    return fileOperations.linkUnnamed(fd, folderFd, name) == 0 ? fd : -1;
+  });
+}
+
+}  // namespace
+
+int createTemporary(int folderFd, mode_t mode, Temporary& temporary) {
+  temporary = Temporary{};
+  return putUnderOurName(folderFd, temporary, true, [&](const char* name) {
+    return fileOperations.openAt(folderFd, name,
+                                 O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+  });
 }
 
 int createUnnamedTemporary(int folderFd, mode_t mode, Temporary& temporary) {
@@ -138,42 +163,6 @@ int createUnnamedTemporary(int folderFd, mode_t mode, Temporary& temporary) {
   temporary.fd = fd;
   return 0;
 }
-
-namespace {
-
-// Links an unnamed temporary under a registered name of ours, so that a stop
-// in between removes it; the name is in `temporary` afterwards.
-int linkUnderTemporaryName(int folderFd, Temporary& temporary) {
-  for (int attempt = 0; attempt < 1000; ++attempt) {
-    std::string name = temporaryName(runNumber(), ++lastSequence);
-    int slot = registerTemporary(folderFd, name.c_str());
-    if (slot < 0) return EMFILE;
-    if (!beginCreation()) {
-      clearTemporary(slot);
-      return EINTR;
-    }
-    int result = fileOperations.linkUnnamed(temporary.fd, folderFd, name.c_str());
-    int error = errno;
-    endCreation();
-    if (result != 0) {
-      clearTemporary(slot);
-      if (error != EEXIST) return error;
-      continue;
-    }
-    // Locked and checked as a created one is, against a sweeper.
-    takeLock(temporary.fd);
-    struct stat info {};
-    if (fstat(temporary.fd, &info) == 0 && info.st_nlink > 0) {
-      temporary.slot = slot;
-      snprintf(temporary.name, sizeof temporary.name, "%s", name.c_str());
-      return 0;
-    }
-    clearTemporary(slot);
-  }
-  return EEXIST;
-}
-
-}  // namespace
 
 bool unnamedTemporariesWork(int folderFd) {
   Temporary probe;
@@ -192,7 +181,7 @@ int nameTemporary(int folderFd, Temporary& temporary, const char* finalName) {
     if (errno != EEXIST) return errno;
     // Someone made a file of that name since the walk found none: replace
     // it, as a named temporary would.
-    if (int error = linkUnderTemporaryName(folderFd, temporary); error != 0) return error;
+    if (int error = linkUnderOurName(folderFd, temporary); error != 0) return error;
   }
   if (fileOperations.renameAt(folderFd, temporary.name, folderFd, finalName) != 0) return errno;
   return 0;
