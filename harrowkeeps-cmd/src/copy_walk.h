@@ -56,13 +56,14 @@ struct BatchInCompletion {
 struct Walk {
   explicit Walk(const CopyJob& copyJob) : job(copyJob) {
     batch.limits = job.batchLimits;
+    batch.limits.flushingAtOnce = std::max<std::size_t>(batch.limits.flushingAtOnce, 1);
     // Writing small files is mostly kernel work on the thread that asks,
     // and the flushes with the kernel's writeback behind them keep about one
     // core busy: one writer per core beyond that, up to three. More only
     // queue for the same locks (measured on two cores: one writer beats
     // three by a tenth).
     workers.wanted = std::clamp(coresAvailable() - 1, 1, 3);
-    flushers.wanted = static_cast<int>(std::max<std::size_t>(batch.limits.flushingAtOnce, 1));
+    flushers.wanted = static_cast<int>(batch.limits.flushingAtOnce);
     // The last batch of a small copy is flushed right here, with no thread
     // started for it.
     flushers.doneHereFirst = 1;

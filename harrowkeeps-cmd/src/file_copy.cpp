@@ -193,7 +193,7 @@ void collectCompletion(Walk& walk) {
 bool flusherIsFree(Walk& walk) {
   while (!walk.completing.empty() && isDone(walk.flushers, walk.completing.front()->done))
     collectCompletion(walk);
-  return walk.completing.size() < std::max<std::size_t>(walk.batch.limits.flushingAtOnce, 1);
+  return walk.completing.size() < walk.batch.limits.flushingAtOnce;
 }
 
 // A flusher flushes and names the batch while the walk fills the next one.
@@ -203,8 +203,7 @@ bool flusherIsFree(Walk& walk) {
 // them, to be closed once they are named.
 void handOverBatch(Walk& walk, bool early) {
   if (!early) settleFilesInFlight(walk);
-  while (walk.completing.size() >= std::max<std::size_t>(walk.batch.limits.flushingAtOnce, 1))
-    collectCompletion(walk);
+  while (walk.completing.size() >= walk.batch.limits.flushingAtOnce) collectCompletion(walk);
   if (walk.batch.taken == 0) return;
   auto completion = std::make_unique<BatchInCompletion>();
   completion->batch.limits = walk.batch.limits;

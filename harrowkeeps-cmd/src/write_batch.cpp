@@ -72,7 +72,7 @@ BatchLimits defaultBatchLimits() {
 void reserveDescriptorsFor(const BatchLimits& limits, int anyFd) {
   // Temporaries and folders of the batch being filled and of those being
   // flushed, plus the sources in flight and the folders a deep tree holds.
-  long long batches = static_cast<long long>(std::max<std::size_t>(limits.flushingAtOnce, 1)) + 1;
+  long long batches = static_cast<long long>(limits.flushingAtOnce) + 1;
   long long wanted = 2 * batches * static_cast<long long>(limits.files) + 256;
   rlimit files{};
   if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY)

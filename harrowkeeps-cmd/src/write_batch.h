@@ -49,7 +49,7 @@ struct BatchLimits {
   // began, so each batch's names still follow the flush of its own data;
   // with a few under way, the disk always has the newest data to write while
   // older flushes wait for it to confirm theirs.
-  std::size_t flushingAtOnce = 3;
+  std::size_t flushingAtOnce = 3;  // at least 1
 };
 
 struct WriteBatch {
