@@ -4,27 +4,6 @@
 #include <errno.h>
 #include <sys/stat.h>
 
-namespace {
-
-char foldByte(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c | 0x20) : c;
-}
-
-}  // namespace
-
-std::string foldCase(std::string_view name) {
-  std::string folded(name);
-  for (char& c : folded) c = foldByte(c);
-  return folded;
-}
-
-bool namesEqualIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (foldByte(a[i]) != foldByte(b[i])) return false;
-  return true;
-}
-
 std::string joinUnixPath(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
   if (folder.back() == '/') return folder + name;

@@ -1,14 +1,11 @@
 // Finding names the way Windows does: case does not matter when there is no
-// exact match ("MyZIPs" finds "MyZips").
+// exact match ("MyZIPs" finds "MyZips", "BÜCHER" finds "Bücher").
 #pragma once
 
 #include <string>
-#include <string_view>
 #include <vector>
 
-// ASCII letters only; other bytes must match exactly.
-std::string foldCase(std::string_view name);
-bool namesEqualIgnoringCase(std::string_view a, std::string_view b);
+#include "case_folding.h"
 
 std::string joinUnixPath(const std::string& folder, const std::string& name);
 
