@@ -1,6 +1,7 @@
 // File masks with '*' and '?', matched as Windows matches them: case does not
-// matter, "*.*" takes every name (with or without a dot), "*." takes names
-// without one.
+// matter (for every letter, as names are found), "*.*" takes every name (with
+// or without a dot), "*." takes names without one. '?' stands for one
+// character, however many bytes it takes in UTF-8.
 #pragma once
 
 #include <string>
