@@ -1,7 +1,8 @@
 // libFuzzer target: any command text through the interpreter's splitting,
-// XCOPY's argument reading, DOS path parsing, masks and the mapping onto a
-// small drive tree. Nothing here writes; the checks are the promises the
-// copy relies on to stay inside its target.
+// XCOPY's argument reading, DOS path parsing, masks, the folding of names
+// and the mapping onto a small drive tree. Nothing here writes; the checks
+// are the promises the copy relies on to stay inside its target and to find
+// each name the same way whichever procedure compares it.
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,6 +43,30 @@ void makeTree() {
   symlink((root + "/j").c_str(), (drives + "/j:").c_str());
 }
 
+// Any bytes, as names on Unix may be: folding is done once for good, a name
+// is the same as its folded form, and comparing agrees with comparing the
+// folded forms (which the walk sorts and looks names up by).
+void checkFolding(const std::string& a, const std::string& b) {
+  const std::string foldedA = foldCase(a);
+  const std::string foldedB = foldCase(b);
+  require(foldCase(foldedA) == foldedA);
+  require(namesEqualIgnoringCase(a, foldedA));
+  require(namesEqualIgnoringCase(a, b) == (foldedA == foldedB));
+  require(namesEqualIgnoringCase(a, b) == namesEqualIgnoringCase(b, a));
+  for (std::size_t at = 0; at < a.size();) {
+    const std::size_t length = characterLength(a, at);
+    require(length >= 1 && length <= 4 && length <= a.size() - at);
+    at += length;
+  }
+  // A name is matched by itself as a mask, in either case; a mask takes
+  // time in the product of both lengths, so only short ones.
+  if (a.size() <= 256) {
+    require(matchesMask(a, a));
+    require(matchesMask(foldedA, a));
+    require(matchesMask(a, foldedA));
+  }
+}
+
 void checkPath(const std::string& text) {
   DosPath path = parseDosPath(text);
   bool anchored = path.rooted || path.drive != 0;
@@ -60,10 +85,12 @@ void checkPath(const std::string& text) {
   require(folder.find('/') == std::string::npos);
   if (!path.parts.empty()) {
     const std::string& last = path.parts.back();
-    std::string renamed = applyRenameMask(last, "Some Name.Ext");
-    require(!renamed.empty() && renamed != "." && renamed != "..");
-    require(renamed.find_first_of("\\/") == std::string::npos);
-    (void)matchesMask(last, "Some Name.Ext");
+    for (const char* name : {"Some Name.Ext", "Übersicht März.ΣΊΣ", "\xC3.\xE2\x84"}) {
+      std::string renamed = applyRenameMask(last, name);
+      require(!renamed.empty() && renamed != "." && renamed != "..");
+      require(renamed.find_first_of("\\/") == std::string::npos);
+      (void)matchesMask(last, name);
+    }
     (void)joinDisplay(folder, last);
   }
 }
@@ -77,6 +104,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
+  // The two halves of the input as two names, so that pairs which differ in
+  // a few bytes come up often.
+  checkFolding(text.substr(0, size / 2), text.substr(size / 2));
   InterpreterLine line = parseInterpreterLine(text);
   if (line.action != InterpreterAction::runCommand) return 0;
   (void)isXcopyCommand(line.command);
@@ -85,5 +115,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (arguments.problem == ArgumentProblem::none)
     require(!arguments.paths.empty() && arguments.paths.size() <= 2);
   for (const std::string& path : arguments.paths) checkPath(path);
+  if (line.arguments.size() >= 2) checkFolding(line.arguments[0].text, line.arguments[1].text);
   return 0;
 }
