@@ -6,131 +6,101 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <new>
 #include <utility>
 #include <vector>
 
 #include "copy_walk.h"
 #include "dos_path.h"
 #include "folder_ancestry.h"
+#include "interrupt.h"
 #include "name_lookup.h"
 #include "source_entries.h"
+#include "temporary_file.h"
 #include "wildcard.h"
 
 namespace {
+
+// "C:\My Documents" and "a" make "C:\My Documents\a", in place.
+void appendShown(std::string& shown, const std::string& name) {
+  if (!shown.empty() && shown.back() != '\\' && shown.back() != ':') shown.push_back('\\');
+  shown.append(name);
+}
 
 bool mayBeFolder(const SourceEntry& entry) {
   return entry.type == DT_DIR || entry.type == DT_LNK || entry.type == DT_UNKNOWN;
 }
 
-std::string leadsTo(const SourcePlace& here, const std::string& name) {
-  std::string text = linkText(here.fd, name);
-  return joinUnixPath(here.path, name) + " leads to " + (text.empty() ? "?" : text);
+// Whether the job's file mask takes `name`.
+bool maskTakes(const CopyJob& job, const std::string& name) {
+  return job.mask.empty() || matchesMask(job.mask, name);
 }
 
-// What is not a folder, whether listed or named in the command: copied if it
-// is a file, else named with why not.
-void takeFile(Walk& walk, const SourcePlace& here, const std::string& name, EntryKind kind,
-              const struct stat& info, bool viaLink, const ShownName& shown, TargetFolder& target,
-              const TargetLook* look) {
-  if (kind == EntryKind::file) {
-    copyOneFile(walk, here, name, info, viaLink, shown, target, look);
-  } else if (kind == EntryKind::special) {
-    reportSkipped(walk, shown.text());
-  } else if (kind == EntryKind::brokenLink) {
-    reportNotCopied(walk, shown.text(), text::notCopiedBrokenLink,
-                    leadsTo(here, name) + ", which does not exist");
+std::string leadsTo(int folderFd, const std::string& path, const std::string& name) {
+  std::string text = linkText(folderFd, name);
+  return joinUnixPath(path, name) + " leads to " + (text.empty() ? "?" : text);
+}
+
+std::string shownFor(const Walk& walk, const std::string& name) {
+  std::string shown = walk.shown;
+  appendShown(shown, name);
+  return shown;
+}
+
+// A memory reserve, given back when memory runs out so that the copying can
+// still be ended in order: temporaries removed, the names shown, the count.
+struct MemoryReserve {
+  char* block = nullptr;
+  MemoryReserve() : block(new (std::nothrow) char[1 << 20]) {}
+  ~MemoryReserve() { delete[] block; }
+  void giveBack() {
+    delete[] block;
+    block = nullptr;
   }
-}
-
-bool isOnPath(const Walk& walk, const struct stat& folder) {
-  for (const auto& [device, inode] : walk.openFolders)
-    if (device == folder.st_dev && inode == folder.st_ino) return true;
-  return false;
-}
-
-void walkFolder(Walk& walk, const SourcePlace& here, TargetFolder& target);
-
-// A sub-folder, or a link to one: Windows' XCOPY follows links and
-// junctions, so a linked folder is copied under the link's name.
-void enterFolder(Walk& walk, const SourcePlace& here, const SourceEntry& entry, bool isLink,
-                 TargetFolder& target) {
-  const std::string shown = joinDisplay(here.shown, entry.name);
-  const std::string path = joinUnixPath(here.path, entry.name);
-  std::string holder;
-  if (target.namesMayClash && !claimTargetName(target, entry.name, shown, holder)) {
-    reportNotCopied(walk, shown, text::notCopiedNameTaken,
-                    joinDisplay(target.display, entry.name) + " is the copy of " + holder);
-    return;
-  }
-  int fd = openat(here.fd, entry.name.c_str(),
-                  O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY | (isLink ? 0 : O_NOFOLLOW));
-  if (fd < 0) {
-    int error = errno;
-    // Removed, or swapped for a file or link, since the listing.
-    if (error == ENOENT || (!isLink && (error == ELOOP || error == ENOTDIR))) return;
-    reportNotCopied(walk, shown, describeReadError(error), "cannot read the folder " + path);
-    return;
-  }
-  struct stat info {};
-  if (fstat(fd, &info) != 0 || isOnPath(walk, info)) {
-    close(fd);
-    reportNotCopied(walk, shown, text::notCopiedLoop,
-                    (isLink ? leadsTo(here, entry.name) : path + " is mounted") +
-                        ", a folder on the path being copied");
-    return;
-  }
-  if (isLink && walk.job.targetAnchorFd >= 0 &&
-      isSameOrBelow(walk.job.targetAnchorFd, info.st_dev, info.st_ino)) {
-    close(fd);
-    reportNotCopied(walk, shown, text::notCopiedHoldsTarget,
-                    leadsTo(here, entry.name) + ", which holds the target " +
-                        targetFolderPath(*walk.job.target));
-    return;
-  }
-  TargetFolder child;
-  initTargetChild(child, target, entry.name, joinDisplay(target.display, entry.name));
-  walk.openFolders.emplace_back(info.st_dev, info.st_ino);
-  SourcePlace inside{fd, path, shown, info.st_dev, info.st_ino, here.surveyPath};
-  inside.surveyPath.push_back(entry.folded);
-  walkFolder(walk, inside, child);
-  walk.openFolders.pop_back();
-  closeTargetFolder(child);
-  close(fd);
-}
-
-// The folder's path below the job's target, as the survey names it.
-std::vector<std::string> surveyPath(const Walk& walk, const TargetFolder& target) {
-  std::vector<std::string> path;
-  for (const TargetFolder* folder = &target; folder && folder != walk.job.target;
-       folder = folder->parent)
-    path.push_back(foldCase(folder->name));
-  std::reverse(path.begin(), path.end());
-  return path;
-}
-
-// What the survey holds of the target folder; null when it has nothing of it.
-const SurveyedFolder* surveyOf(Walk& walk, TargetFolder& target) {
-  if (!walk.targetSurvey.running) return nullptr;
-  if (probeTargetFolder(target) != FolderState::present || target.createdHere) return nullptr;
-  return takeSurveyedFolder(walk.targetSurvey, surveyPath(walk, target), target.device,
-                            target.inode);
-}
-
-struct SourceFile {
-  std::size_t index = 0;
-  EntryKind kind = EntryKind::gone;
-  struct stat info {};
-  bool viaLink = false;
 };
 
-// The folder's entries in walk order, each classified; from the survey
-// when it got there first.
-void listAndClassify(Walk& walk, const SourcePlace& here, std::vector<SourceEntry>& entries,
+// --- the folders on the way down
+
+void pushLevel(Walk& walk, TargetFolder* target, bool isRoot) {
+  WalkLevel& level = walk.levels.emplace_back();
+  level.target = isRoot ? target : &level.ownTarget;
+  level.shownLength = walk.shown.size();
+  level.pathLength = walk.sourcePath.size();
+  level.sourceKeyLength = walk.sourceKey.size();
+  level.targetKeyLength = walk.targetKey.size();
+  level.targetShownLength = walk.targetShown.size();
+  // A deep tree would hold a descriptor per level on the target side too.
+  // The root's stays: nothing above it to open it again from.
+  if (walk.levels.size() > foldersHeldOpen + 2)
+    closeTargetFolder(*walk.levels[walk.levels.size() - 2 - foldersHeldOpen].target);
+}
+
+void popLevel(Walk& walk) {
+  WalkLevel& leaving = walk.levels.back();
+  if (walk.levels.size() >= 2) {
+    reopenAsParentOf(*walk.levels[walk.levels.size() - 2].target, *leaving.target);
+    closeTargetFolder(*leaving.target);
+  }
+  walk.shown.resize(leaving.shownLength);
+  walk.sourcePath.resize(leaving.pathLength);
+  walk.sourceKey.resize(leaving.sourceKeyLength);
+  walk.targetKey.resize(leaving.targetKeyLength);
+  walk.targetShown.resize(leaving.targetShownLength);
+  walk.levels.pop_back();
+  popFolder(walk.sourceFolders);
+}
+
+// --- one folder's files
+
+// The folder's entries in walk order, each file or folder classified; from
+// the survey when it got there first.
+void listAndClassify(Walk& walk, int folderFd, std::vector<SourceEntry>& entries,
                      std::vector<SourceFile>& classified, int& listError) {
   const CopyJob& job = walk.job;
+  const StackedFolder& here = walk.sourceFolders.levels.back();
   SurveyedFolder* surveyed =
       walk.sourceSurvey.running
-          ? takeSurveyedFolder(walk.sourceSurvey, here.surveyPath, here.device, here.inode)
+          ? takeSurveyedFolder(walk.sourceSurvey, walk.sourceKey, here.device, here.inode)
           : nullptr;
   if (surveyed) {
     listError = surveyed->listError;
@@ -147,7 +117,7 @@ void listAndClassify(Walk& walk, const SourcePlace& here, std::vector<SourceEntr
     }
     return;
   }
-  entries = listSource(here.fd, listError);
+  entries = listSource(folderFd, listError);
   classified.reserve(entries.size());
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const SourceEntry& entry = entries[i];
@@ -157,40 +127,100 @@ void listAndClassify(Walk& walk, const SourcePlace& here, std::vector<SourceEntr
     if (!taken && (!job.switches.subfolders || !mayBeFolder(entry))) continue;
     SourceFile file;
     file.index = i;
-    file.kind = classify(here.fd, entry, file.info, file.viaLink);
+    file.kind = classify(folderFd, entry, file.info, file.viaLink);
     classified.push_back(file);
   }
 }
 
-void walkFolder(Walk& walk, const SourcePlace& here, TargetFolder& target) {
+// What the target survey holds of the level's target folder; null when it
+// has nothing of it.
+const SurveyedFolder* targetSurveyOf(Walk& walk, TargetFolder& target) {
+  if (!walk.targetSurvey.running) return nullptr;
+  if (probeTargetFolder(target) != FolderState::present || target.createdHere) return nullptr;
+  return takeSurveyedFolder(walk.targetSurvey, walk.targetKey, target.device, target.inode);
+}
+
+// Whether the sorted entries hold `name` itself.
+bool holdsName(const std::vector<SourceEntry>& entries, const std::string& name) {
+  const std::string folded = foldCase(name);
+  auto at = std::lower_bound(entries.begin(), entries.end(), std::make_pair(&folded, &name),
+                             [](const SourceEntry& entry, const auto& key) {
+                               return entry.folded != *key.first ? entry.folded < *key.first
+                                                                 : entry.name < *key.second;
+                             });
+  return at != entries.end() && at->name == name;
+}
+
+void takeFile(Walk& walk, WalkLevel& level, const SourceEntry& entry, const SourceFile& file,
+              const TargetLook* look, bool exactName) {
+  if (file.kind == EntryKind::file) {
+    copyOneFile(walk, level, entry.name, shownFor(walk, entry.name), file, look, exactName);
+  } else if (file.kind == EntryKind::special) {
+    reportSkipped(walk, shownFor(walk, entry.name));
+  } else if (file.kind == EntryKind::brokenLink) {
+    reportNotCopied(walk, shownFor(walk, entry.name), text::notCopiedBrokenLink,
+                    leadsTo(topFolderFd(walk.sourceFolders), walk.sourcePath, entry.name) +
+                        ", which does not exist");
+  }
+}
+
+// Takes the files of the folder on top of the walk, and notes its
+// sub-folders to go into afterwards.
+void takeFolder(Walk& walk) {
   const CopyJob& job = walk.job;
+  WalkLevel& level = walk.levels.back();
+  TargetFolder& target = *level.target;
+  const int folderFd = topFolderFd(walk.sourceFolders);
   int listError = 0;
   std::vector<SourceEntry> entries;
   std::vector<SourceFile> classified;
-  listAndClassify(walk, here, entries, classified, listError);
+  if (folderFd >= 0) {
+    listAndClassify(walk, folderFd, entries, classified, listError);
+  } else {
+    listError = errno;
+  }
   if (listError != 0)
-    reportNotCopied(walk, here.shown, describeReadError(listError),
-                    "cannot read the folder " + here.path);
+    reportNotCopied(walk, walk.shown, describeReadError(listError),
+                    "cannot read the folder " + walk.sourcePath);
   if (walkEnded(walk)) return;
 
-  target.namesMayClash = !job.renameMask.empty() || !job.fixedTargetName.empty();
-  for (std::size_t i = 1; i < entries.size() && !target.namesMayClash; ++i)
-    target.namesMayClash = entries[i].folded == entries[i - 1].folded;  // sorted: side by side
-
   std::vector<const SourceFile*> files;
-  std::vector<std::pair<const SourceEntry*, bool>> folders;  // bool: a link to a folder
   for (const SourceFile& file : classified) {
     const SourceEntry& entry = entries[file.index];
     if (file.kind == EntryKind::folder || file.kind == EntryKind::folderLink) {
-      if (job.switches.subfolders) folders.emplace_back(&entry, file.kind == EntryKind::folderLink);
+      if (job.switches.subfolders)
+        level.folders.push_back(SubFolder{entry, file.kind == EntryKind::folderLink});
       continue;
     }
     // gone: deleted while we looked
     if (file.kind == EntryKind::gone || !maskTakes(job, entry.name)) continue;
     files.push_back(&file);
   }
+  if (files.empty()) return;
 
-  const SurveyedFolder* surveyed = files.empty() ? nullptr : surveyOf(walk, target);
+  // Names side by side in the sorted listing that fold to one: twins the
+  // target may or may not tell apart.
+  bool twins = false;
+  for (std::size_t i = 1; i < entries.size() && !twins; ++i)
+    twins = entries[i].folded == entries[i - 1].folded;
+  const TargetTraits& traits = traitsFor(walk, target);
+  target.caseSensitive = traits.caseSensitive;
+  target.namesMayClash = !job.renameMask.empty() || !job.fixedTargetName.empty() ||
+                         (twins && !traits.caseSensitive);
+  const bool exactName = twins && traits.caseSensitive && job.renameMask.empty();
+
+  const SurveyedFolder* surveyed = targetSurveyOf(walk, target);
+  if (surveyed) {
+    // Leftovers of a stopped run the survey saw: removed now, whether or not
+    // anything is copied here.
+    for (const SurveyedEntry& seen : surveyed->entries)
+      if (isOurTemporaryName(seen.entry.name)) target.leftovers.push_back(seen.entry.name);
+  }
+  probeTargetFolder(target);
+  if (!target.leftovers.empty() || !surveyed)
+    sweepTargetFolder(
+        target, [&](const std::string& name) { return holdsName(entries, name); }, walk.unremoved);
+
   for (const SourceFile* file : files) {
     if (walkEnded(walk)) return;
     // Long runs of files that are up to date show nothing; names held back
@@ -199,49 +229,159 @@ void walkFolder(Walk& walk, const SourcePlace& here, TargetFolder& target) {
     const SourceEntry& entry = entries[file->index];
     TargetLook look;
     if (surveyed) look = surveyedEntry(*surveyed, targetNameOf(job, entry.name));
-    takeFile(walk, here, entry.name, file->kind, file->info, file->viaLink,
-             ShownName{here.shown, &entry.name}, target, surveyed ? &look : nullptr);
+    takeFile(walk, level, entry, *file, surveyed ? &look : nullptr, exactName);
   }
-  for (const auto& [entry, isLink] : folders) {
-    if (walkEnded(walk)) return;
-    enterFolder(walk, here, *entry, isLink, target);
+}
+
+// A sub-folder, or a link to one: Windows' XCOPY follows links and
+// junctions, so a linked folder is copied under the link's name.
+void enterFolder(Walk& walk, const SubFolder& sub) {
+  const SourceEntry& entry = sub.entry;
+  WalkLevel& parent = walk.levels.back();
+  TargetFolder& parentTarget = *parent.target;
+  const std::string shown = shownFor(walk, entry.name);
+  const std::string path = joinUnixPath(walk.sourcePath, entry.name);
+  std::string holder;
+  if (parentTarget.namesMayClash && !claimTargetName(parentTarget, entry.name, shown, holder)) {
+    reportNotCopied(walk, shown, text::notCopiedNameTaken,
+                    joinDisplay(walk.targetShown, entry.name) + " is the copy of " + holder);
+    return;
+  }
+  const int parentFd = topFolderFd(walk.sourceFolders);
+  OwnedFd fd(parentFd < 0 ? -1
+                          : openat(parentFd, entry.name.c_str(),
+                                   O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY |
+                                       (sub.isLink ? 0 : O_NOFOLLOW)));
+  if (!fd.valid()) {
+    int error = errno;
+    // Removed, or swapped for a file or link, since the listing.
+    if (error == ENOENT || (!sub.isLink && (error == ELOOP || error == ENOTDIR))) return;
+    reportNotCopied(walk, shown, describeReadError(error), "cannot read the folder " + path);
+    return;
+  }
+  struct stat info {};
+  if (fstat(fd.get(), &info) != 0 || walk.foldersOnPath.count({info.st_dev, info.st_ino})) {
+    reportNotCopied(walk, shown, text::notCopiedLoop,
+                    (sub.isLink ? leadsTo(parentFd, walk.sourcePath, entry.name)
+                                : path + " is mounted") +
+                        ", a folder on the path being copied");
+    return;
+  }
+  if (sub.isLink && walk.job.targetAnchorFd >= 0 &&
+      isSameOrBelow(walk.job.targetAnchorFd, info.st_dev, info.st_ino)) {
+    reportNotCopied(walk, shown,
+                    text::notCopiedHoldsTarget,
+                    leadsTo(parentFd, walk.sourcePath, entry.name) + ", which holds the target " +
+                        targetFolderPath(*walk.job.target));
+    return;
+  }
+  pushLevel(walk, nullptr, false);
+  WalkLevel& level = walk.levels.back();
+  initTargetChild(level.ownTarget, parentTarget, entry.name);
+  walk.foldersOnPath.insert({info.st_dev, info.st_ino});
+  pushFolder(walk.sourceFolders, std::move(fd), entry.name, sub.isLink);
+  walk.shown = shown;
+  walk.sourcePath = path;
+  appendToKey(walk.sourceKey, entry.folded);
+  appendToKey(walk.targetKey, foldCase(entry.name));
+  appendShown(walk.targetShown, entry.name);
+  takeFolder(walk);
+}
+
+void leaveFolder(Walk& walk) {
+  const StackedFolder& top = walk.sourceFolders.levels.back();
+  walk.foldersOnPath.erase({top.device, top.inode});
+  popLevel(walk);
+}
+
+void walkTree(Walk& walk) {
+  const CopyJob& job = walk.job;
+  pushLevel(walk, job.target, true);
+  pushFolder(walk.sourceFolders, OwnedFd(fcntl(job.sourceFolderFd, F_DUPFD_CLOEXEC, 0)), "",
+             false);
+  const StackedFolder& root = walk.sourceFolders.levels.back();
+  walk.foldersOnPath.insert({root.device, root.inode});
+  if (job.switches.subfolders)
+    startTreeSurvey(walk.sourceSurvey, SurveySide::source, job.sourceFolderFd);
+  if (probeTargetFolder(*job.target) == FolderState::present)
+    startTreeSurvey(walk.targetSurvey, SurveySide::target, targetHandle(*job.target)->fd.get());
+  takeFolder(walk);
+  while (!walk.levels.empty() && !walkEnded(walk)) {
+    WalkLevel& top = walk.levels.back();
+    if (top.nextFolder < top.folders.size()) {
+      enterFolder(walk, top.folders[top.nextFolder++]);
+      continue;
+    }
+    if (walk.levels.size() == 1) break;
+    leaveFolder(walk);
   }
 }
 
 void copySingleFile(Walk& walk) {
   const CopyJob& job = walk.job;
+  pushLevel(walk, job.target, true);
+  pushFolder(walk.sourceFolders, OwnedFd(fcntl(job.sourceFolderFd, F_DUPFD_CLOEXEC, 0)), "",
+             false);
   SourceEntry entry{job.singleName, foldCase(job.singleName), DT_UNKNOWN};
-  SourcePlace here{job.sourceFolderFd, job.sourcePath, job.sourceDisplay, 0, 0, {}};
-  struct stat info {};
-  bool viaLink = false;
-  EntryKind kind = classify(job.sourceFolderFd, entry, info, viaLink);
+  SourceFile file;
+  file.kind = classify(job.sourceFolderFd, entry, file.info, file.viaLink);
   // One named file is shown exactly as the command named it.
-  takeFile(walk, here, entry.name, kind, info, viaLink, ShownName{job.sourceDisplay}, *job.target,
-           nullptr);
+  walk.shown = job.sourceDisplay;
+  if (file.kind == EntryKind::file) {
+    const TargetTraits& traits = traitsFor(walk, *job.target);
+    job.target->caseSensitive = traits.caseSensitive;
+    probeTargetFolder(*job.target);
+    sweepTargetFolder(
+        *job.target, [&](const std::string& name) { return name == job.singleName; },
+        walk.unremoved);
+    copyOneFile(walk, walk.levels.back(), entry.name, job.sourceDisplay, file, nullptr, false);
+  } else if (file.kind == EntryKind::special) {
+    reportSkipped(walk, job.sourceDisplay);
+  } else if (file.kind == EntryKind::brokenLink) {
+    reportNotCopied(walk, job.sourceDisplay, text::notCopiedBrokenLink,
+                    leadsTo(job.sourceFolderFd, job.sourcePath, entry.name) +
+                        ", which does not exist");
+  }
 }
 
 }  // namespace
 
-CopyTally runCopy(const CopyJob& job) {
-  Walk walk{job};
-  reserveDescriptorsFor(walk.batch.limits, job.sourceFolderFd);
-  struct stat root {};
-  if (fstat(job.sourceFolderFd, &root) == 0)
-    walk.openFolders.emplace_back(root.st_dev, root.st_ino);
+Walk::Walk(const CopyJob& copyJob) : job(copyJob) {
+  limits = job.batchLimits;
+  limits.flushingAtOnce = std::max<std::size_t>(limits.flushingAtOnce, 1);
+  flushers.wanted = static_cast<int>(limits.flushingAtOnce);
+  // The last batch of a small copy is flushed right here, with no thread
+  // started for it.
+  flushers.doneHereFirst = 1;
+}
 
-  if (!job.singleName.empty()) {
-    copySingleFile(walk);
-  } else {
-    if (job.switches.subfolders)
-      startTreeSurvey(walk.sourceSurvey, SurveySide::source, job.sourceFolderFd);
-    if (probeTargetFolder(*job.target) == FolderState::present)
-      startTreeSurvey(walk.targetSurvey, SurveySide::target, job.target->fd);
-    walkFolder(
-        walk,
-        SourcePlace{
-            job.sourceFolderFd, job.sourcePath, job.sourceDisplay, root.st_dev, root.st_ino, {}},
-        *job.target);
+CopyTally runCopy(const CopyJob& job) {
+  MemoryReserve reserve;
+  Walk walk{job};
+  reserveDescriptorsFor(walk.limits, job.sourceFolderFd);
+  walk.shown = job.sourceDisplay;
+  walk.sourcePath = job.sourcePath;
+  walk.targetShown = job.targetDisplay;
+  askForStops();
+  try {
+    if (!job.singleName.empty()) {
+      copySingleFile(walk);
+    } else {
+      walkTree(walk);
+    }
+  } catch (const std::bad_alloc&) {
+    reserve.giveBack();
+    walk.tally.outOfMemory = true;
   }
-  finishCopies(walk);
+  if (int signal = stopRequested(); signal != 0) walk.tally.stopSignal = signal;
+  try {
+    finishCopies(walk);
+  } catch (const std::bad_alloc&) {
+    reserve.giveBack();
+    walk.tally.outOfMemory = true;
+    finishCopies(walk);
+  }
+  // A stop taken here is ended by the caller, once it has said its last.
+  if (walk.tally.stopSignal == 0) takeStopsAtOnce();
   return walk.tally;
 }

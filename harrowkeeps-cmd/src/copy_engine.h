@@ -18,6 +18,7 @@ struct CopyJob {
   std::string mask;           // file names to take; empty takes all
   std::string singleName;     // set when the source is one named file
   TargetFolder* target = nullptr;
+  std::string targetDisplay;  // the target folder as the command named it
   // The deepest folder of the target's path that exists: a link in the
   // source that leads to it or above it is not followed, or the copy would
   // read what it writes.
@@ -37,6 +38,8 @@ struct CopyTally {
   bool interrupted = false;  // the user stopped it at a question
   bool unanswered = false;   // a question met the end of the input
   bool flushFailed = false;  // the copies may not all be on the medium
+  int stopSignal = 0;        // a stop signal ended the copying
+  bool outOfMemory = false;  // so did a lack of memory
 };
 
 CopyTally runCopy(const CopyJob& job);

@@ -1,47 +1,41 @@
 // What the walk over the source carries from folder to folder, shared by
-// the walk itself and the copying of each file.
+// the walk itself (copy_engine.cpp) and the copying of each file
+// (file_copy.cpp).
 //
 // The walk decides on the calling thread, in the order of the source, and
-// hands the files to copy to workers, which write them into temporaries.
-// Finished files are taken back in the order they were handed out: only
-// then is a name shown and the file added to the batch, so the output reads
-// as if one file were copied after another. A full batch is flushed and
-// named on a thread of its own while the walk goes on with the next one;
-// a few batches may be flushing at once, so that the disk always has the
-// newest data to write while older flushes wait for it to confirm theirs.
+// hands the files to copy to writer threads, which write them into
+// temporaries (and where files are flushed one by one, flush and name them
+// too). Finished files are taken back in the order they were handed out:
+// only then is a name shown and the file counted or added to the batch, so
+// the output reads as if one file were copied after another. A full batch
+// is flushed and named on a thread of its own while the walk goes on with
+// the next one; a few batches may be flushing at once, so that the disk
+// always has the newest data to write while older flushes wait for it to
+// confirm theirs.
 #pragma once
 
 #include <sys/stat.h>
 #include <sys/types.h>
 
-#include <algorithm>
 #include <deque>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "copy_engine.h"
-#include "dos_path.h"
-#include "temporary_file.h"
+#include "file_in_flight.h"
+#include "folder_stack.h"
+#include "interrupt.h"
+#include "source_entries.h"
+#include "target_traits.h"
 #include "tree_survey.h"
 #include "wildcard.h"
 #include "worker_pool.h"
 #include "write_batch.h"
 
-// A file to be written into a temporary on a worker.
-struct FileInFlight {
-  int source = -1;  // open; the worker closes it
-  struct stat info {};
-  // What joins the batch once the file is back; the worker sets its
-  // temporary.
-  PendingFile pending;
-  bool nameShown = false;  // a large file's, before its copy
-  bool unnamed = false;    // written into an unnamed temporary
-  int error = 0;           // set by the worker
-};
-
-// Files handed to a worker together, in the order of the source.
+// Files handed to a writer together, in the order of the source.
 struct FilesInFlight {
   std::vector<FileInFlight> files;
   bool done = false;
@@ -53,58 +47,86 @@ struct BatchInCompletion {
   bool done = false;
 };
 
+// A source sub-folder still to go into.
+struct SubFolder {
+  SourceEntry entry;
+  bool isLink = false;
+};
+
+// A source file of the folder being walked, as classify() found it.
+struct SourceFile {
+  std::size_t index = 0;  // in the folder's entries
+  EntryKind kind = EntryKind::gone;
+  struct stat info {};
+  bool viaLink = false;
+};
+
+// One folder on the way down: its sub-folders still to go into, and the
+// place in the walk's running names where its own part begins.
+struct WalkLevel {
+  TargetFolder ownTarget;          // for every level but the root
+  TargetFolder* target = nullptr;  // its counterpart on the target
+  std::vector<SubFolder> folders;
+  std::size_t nextFolder = 0;
+  std::size_t shownLength = 0;  // of the running names, before this level's part
+  std::size_t pathLength = 0;
+  std::size_t sourceKeyLength = 0;
+  std::size_t targetKeyLength = 0;
+  std::size_t targetShownLength = 0;
+};
+
+// How the writers are kept busy, after the kind of target.
+struct FlightPlan {
+  std::size_t filesPerRun = 32;
+  std::size_t runsInFlight = 4;
+};
+
 struct Walk {
-  explicit Walk(const CopyJob& copyJob) : job(copyJob) {
-    batch.limits = job.batchLimits;
-    batch.limits.flushingAtOnce = std::max<std::size_t>(batch.limits.flushingAtOnce, 1);
-    // Writing small files is mostly kernel work on the thread that asks,
-    // and the flushes with the kernel's writeback behind them keep about one
-    // core busy: one writer per core beyond that, up to three. More only
-    // queue for the same locks (measured on two cores: one writer beats
-    // three by a tenth).
-    workers.wanted = std::clamp(coresAvailable() - 1, 1, 3);
-    flushers.wanted = static_cast<int>(batch.limits.flushingAtOnce);
-    // The last batch of a small copy is flushed right here, with no thread
-    // started for it.
-    flushers.doneHereFirst = 1;
-  }
+  explicit Walk(const CopyJob& copyJob);
   const CopyJob& job;
+  BatchLimits limits;
+  FlightPlan plan;
   CopyTally tally;
   bool overwriteAll = false;
-  std::vector<std::pair<dev_t, ino_t>> openFolders;          // the path from the source root down
-  WriteBatch batch;                                          // being filled
-  std::vector<std::pair<dev_t, long long>> timeResolutions;  // learned once per target file system
-  std::vector<std::pair<dev_t, bool>> unnamedTemporaries;    // whether they work, per file system
-  WorkerPool workers;                                        // write temporaries
-  WorkerPool flushers;                     // complete batches: they mostly wait on the disk
-  std::unique_ptr<FilesInFlight> filling;  // not yet handed out
-  std::deque<std::unique_ptr<FilesInFlight>> inFlight;        // in the order handed out
+
+  // The way down, on both sides, and the names of where the walk is:
+  // grown and cut back as it goes, so nothing is held per level.
+  FolderStack sourceFolders;
+  std::deque<WalkLevel> levels;
+  std::set<std::pair<dev_t, ino_t>> foldersOnPath;  // source folders being copied
+  std::string shown;        // the source folder as the user named it
+  std::string sourcePath;   // its Unix path
+  std::string sourceKey;    // for the source survey
+  std::string targetKey;    // for the target survey
+  std::string targetShown;  // the target folder as the user named it
+
+  // Once per target file system.
+  std::deque<std::pair<dev_t, TargetTraits>> traits;
+
+  // Files handed to writers and not yet taken back, which count towards the
+  // batch they will join: a batch's limits bound what is held open.
+  std::size_t filesOut = 0;
+  long long bytesOut = 0;
+  std::unique_ptr<FilesInFlight> filling;              // not yet handed out
+  std::deque<std::unique_ptr<FilesInFlight>> inFlight;  // in the order handed out
+  WriteBatch batch;                                     // being filled
   std::deque<std::unique_ptr<BatchInCompletion>> completing;  // oldest first
+  std::size_t replacingInCompletion = 0;
+  NamedOn named;
+  std::vector<std::string> unremoved;  // temporaries that could not be removed
+  std::vector<std::string> shownNotCopied;  // on a stop: names out, files not under them
+
+  WorkerPool writers;
+  WorkerPool flushers;  // complete batches: they mostly wait on the disk
   TreeSurvey sourceSurvey;
   TreeSurvey targetSurvey;
 };
 
-// A source folder as the walk holds it.
-struct SourcePlace {
-  int fd = -1;
-  std::string path;   // Unix path, for messages
-  std::string shown;  // as the user named it
-  dev_t device = 0;
-  ino_t inode = 0;
-  std::vector<std::string> surveyPath;  // case-folded names below the source folder
-};
-
-// How a file is named to the user; the text is made only when it is needed,
-// which on a pass that finds everything up to date is never.
-struct ShownName {
-  const std::string& folder;          // the folder as shown, or the whole name
-  const std::string* name = nullptr;  // null: `folder` is the whole name
-  std::string text() const { return name ? joinDisplay(folder, *name) : folder; }
-};
-
-// Whether the job's file mask takes `name`.
-inline bool maskTakes(const CopyJob& job, const std::string& name) {
-  return job.mask.empty() || matchesMask(job.mask, name);
+// Whether the walk is to go on no further; notes a stop asked for.
+inline bool walkEnded(Walk& walk) {
+  if (walk.tally.stopSignal == 0) walk.tally.stopSignal = stopRequested();
+  return walk.tally.interrupted || walk.tally.unanswered || walk.tally.stopSignal != 0 ||
+         walk.tally.outOfMemory;
 }
 
 // The name a source file gets on the target.
@@ -113,9 +135,8 @@ inline std::string targetNameOf(const CopyJob& job, const std::string& name) {
   return job.renameMask.empty() ? name : applyRenameMask(job.renameMask, name);
 }
 
-inline bool walkEnded(const Walk& walk) {
-  return walk.tally.interrupted || walk.tally.unanswered;
-}
+// The traits of the file system `folder` is (or will be made) on.
+const TargetTraits& traitsFor(Walk& walk, TargetFolder& folder);
 
 // Names `shown` on the output and the reason on the error output: XCOPY's
 // words (or ours) and a line saying which thing they are about. Counts one
@@ -126,11 +147,12 @@ void reportNotCopied(Walk& walk, const std::string& shown, std::string_view reas
 // Names `shown` as no regular file: a fifo, socket or device is left alone.
 void reportSkipped(Walk& walk, const std::string& shown);
 
-// `seen` is what classify() found; `name` is in the folder `from`. `look`,
-// when not null, is the target entry as a worker found it.
-void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
-                 const struct stat& seen, bool viaLink, const ShownName& shown,
-                 TargetFolder& target, const TargetLook* look);
+// A file of the level's folder, shown as `shown`: whether it goes, and
+// handing it out. `look`, when not null, is the target entry as the survey
+// found it; `exactName`: on this target a name that differs in case is
+// another file.
+void copyOneFile(Walk& walk, WalkLevel& level, const std::string& name, const std::string& shown,
+                 const SourceFile& file, const TargetLook* look, bool exactName);
 
 // Waits for the files in flight and takes them back, so that what is
 // shown next comes after them.
@@ -141,5 +163,7 @@ void settleFilesInFlight(Walk& walk);
 void waitShowingNames(WorkerPool& pool, const bool& flag);
 
 // Ends the run's copying: every file in flight taken back, the last batch
-// flushed and named, the names flushed.
+// flushed and named, the names flushed. After a stop or when memory ran
+// out, what was not yet named is removed instead, and the names shown for
+// it are listed.
 void finishCopies(Walk& walk);

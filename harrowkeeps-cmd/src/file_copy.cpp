@@ -1,35 +1,23 @@
-// One file: whether it goes, and writing it into the batch.
+// One file: whether it goes, handing it to a writer, taking it back in
+// order, and the batches that flush and name what was written.
 #include <errno.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <new>
 
-#include "copy_data.h"
 #include "copy_walk.h"
 #include "dos_path.h"
 #include "file_operations.h"
+#include "file_writer.h"
 #include "name_lookup.h"
 #include "newer_rule.h"
 #include "prompt.h"
 #include "source_entries.h"
-#include "time_resolution.h"
-#include "wildcard.h"
 
 namespace {
-
-// From this size on a file's writeback starts as soon as it is written (see
-// write_batch.h).
-constexpr off_t largeFile = 4 << 20;
-
-mode_t currentUmask() {
-  static const mode_t mask = [] {
-    mode_t old = umask(0);
-    umask(old);
-    return old;
-  }();
-  return mask;
-}
 
 bool meansTargetIsFull(int error) {
   // A full or read-only target will refuse every file after this one too.
@@ -63,95 +51,118 @@ void reportTargetProblem(Walk& walk, const std::string& shown, const TargetFolde
 }
 
 // The name line is out already.
-void reportWriteFailure(Walk& walk, int error, const std::string& detail) {
-  writeLine(walk.job.output.err, describeWriteError(error));
-  writeLine(walk.job.output.err, detailLine(detail));
-  ++walk.tally.notCopied;
-  if (meansTargetIsFull(error)) walk.tally.stopped = true;
-}
-
-long long timeResolutionOn(Walk& walk, TargetFolder& target) {
-  for (const auto& [device, resolution] : walk.timeResolutions)
-    if (device == target.device) return resolution;
-  long long resolution = probeTimeResolution(target.fd);
-  if (resolution == 0) resolution = timeResolutionOfFolder(target.fd);
-  walk.timeResolutions.emplace_back(target.device, resolution);
-  return resolution;
-}
-
-bool unnamedTemporariesOn(Walk& walk, const TargetFolder& target) {
-  for (const auto& [device, works] : walk.unnamedTemporaries)
-    if (device == target.device) return works;
-  bool works = unnamedTemporariesWork(target.fd);
-  walk.unnamedTemporaries.emplace_back(target.device, works);
-  return works;
-}
-
-bool isUpToDate(Walk& walk, TargetFolder& target, const timespec& source, const timespec& copy) {
-  if (source.tv_sec == copy.tv_sec && source.tv_nsec == copy.tv_nsec) return true;
-  return !sourceIsNewer(source, copy, timeResolutionOn(walk, target));
-}
-
-// On a worker: makes the temporary and copies the open source into it.
-void writeTemporary(FileInFlight& file) {
-  const struct stat& info = file.info;
-  const mode_t wanted = info.st_mode & 0777;
-  Temporary& temporary = file.pending.temporary;
-  int error = file.unnamed ? createUnnamedTemporary(file.pending.folderFd, wanted, temporary)
-                           : createTemporary(file.pending.folderFd, wanted, temporary);
-  if (error == 0)
-    error = copyFileData(file.source, temporary.fd, info.st_size, info.st_dev, file.pending.device);
-  // The umask may have taken bits off; a file system without Unix
-  // permissions (FAT) refuses, which costs nothing that matters.
-  if (error == 0 && (wanted & ~currentUmask()) != wanted)
-    (void)fileOperations.setMode(temporary.fd, wanted);
-  if (error == 0) {
-    const timespec times[2] = {info.st_atim, info.st_mtim};
-    if (fileOperations.setTimes(temporary.fd, times) != 0) error = errno;
+void reportFailure(Walk& walk, FailedAt where, int error, const std::string& sourcePath,
+                   const std::string& targetPath, const std::string& shownName) {
+  const Output& output = walk.job.output;
+  switch (where) {
+    case FailedAt::reading:
+      writeLine(output.err, describeReadError(error));
+      writeLine(output.err, detailLine("reading " + sourcePath));
+      break;
+    case FailedAt::flushing:
+      writeLine(output.err, describeWriteError(error));
+      writeLine(output.err, detailLine("flushing " + targetPath + ", the copy of " + shownName));
+      break;
+    case FailedAt::naming:
+      writeLine(output.err, describeWriteError(error));
+      writeLine(output.err,
+                detailLine("renaming into place " + targetPath + ", the copy of " + shownName));
+      break;
+    case FailedAt::writing:
+    case FailedAt::nowhere:
+      writeLine(output.err, describeWriteError(error));
+      writeLine(output.err, detailLine("writing " + targetPath));
+      break;
   }
-  close(file.source);
-  file.source = -1;
-  if (error == 0 && info.st_size >= largeFile) (void)fileOperations.startWriteback(temporary.fd);
-  file.error = error;
+  ++walk.tally.notCopied;
+  if (where != FailedAt::reading && meansTargetIsFull(error)) walk.tally.stopped = true;
 }
 
-// Files go to the workers in runs: one hand-over per run, not per file,
-// and the files of one folder mostly stay with one worker, which then
-// creates them one after another instead of queueing with another worker
-// for the folder.
-constexpr std::size_t filesPerRun = 32;
-// Runs handed out and not yet taken back: enough to keep the workers busy,
-// few enough that the names never lag far behind.
-constexpr std::size_t runsInFlight = 4;
+void discard(Walk& walk, FileInFlight& file) {
+  if (int error = discardTemporary(file.folder->fd.get(), file.temporary); error != 0)
+    walk.unremoved.push_back(file.targetPath + " (its temporary): " + strerror(error));
+}
+
+// --- handing out and taking back
 
 void handOutRun(Walk& walk) {
   if (!walk.filling) return;
   FilesInFlight* run = walk.filling.get();
-  WorkerPool* workers = &walk.workers;
+  WorkerPool* writers = &walk.writers;
   walk.inFlight.push_back(std::move(walk.filling));
-  submitWork(walk.workers, [run, workers] {
-    for (FileInFlight& file : run->files) writeTemporary(file);
-    markDone(*workers, run->done);
+  submitWork(walk.writers, [run, writers] {
+    for (FileInFlight& file : run->files) writeFileInFlight(file);
+    markDone(*writers, run->done);
   });
 }
 
-// Takes back a file whose temporary is written (or failed).
+void collectCompletion(Walk& walk);
+void handOverBatch(Walk& walk, bool early);
+
+// Replacements waiting to be named: each frees its older copy's room.
+std::size_t replacementsPending(const Walk& walk) {
+  return walk.batch.replacing + walk.replacingInCompletion;
+}
+
+// The target ran out of room while older copies it is replacing still
+// hold theirs: naming what is written frees it, and the file is tried once
+// more.
+bool retryAfterFreeingRoom(Walk& walk, FileInFlight& file) {
+  if (file.retried || file.failedAt != FailedAt::writing ||
+      (file.error != ENOSPC && file.error != EDQUOT) || replacementsPending(walk) == 0)
+    return false;
+  discard(walk, file);
+  handOverBatch(walk, true);
+  while (!walk.completing.empty()) collectCompletion(walk);
+  file.retried = true;
+  file.failedAt = FailedAt::nowhere;
+  file.error = 0;
+  file.changedWhileRead = false;
+  if (lseek(file.source.get(), 0, SEEK_SET) < 0) return false;
+  writeFileInFlight(file);
+  return true;
+}
+
+// Takes back a file whose writer is done with it.
 void takeBack(Walk& walk, FileInFlight& file) {
-  if (walk.tally.stopped) {
+  --walk.filesOut;
+  walk.bytesOut -= file.seen.st_size;
+  if (walk.tally.stopSignal != 0 || walk.tally.outOfMemory || stopRequested() != 0) {
+    // Stopped: nothing more gets a name.
+    discard(walk, file);
+    if (file.named) {
+      ++walk.tally.copied;
+    } else if (file.nameShown) {
+      walk.shownNotCopied.push_back(file.shownName);
+    }
+    return;
+  }
+  if (walk.tally.stopped && !file.named) {
     // The target took no more before this one's turn: counted, not named,
     // as if it had not been tried.
-    discardTemporary(file.pending.folderFd, file.pending.temporary);
+    discard(walk, file);
     ++walk.tally.notCopied;
     return;
   }
-  PendingFile& pending = file.pending;
-  if (!file.nameShown) writeNameLine(walk.job.output.out, pending.shownName);
-  if (file.error != 0) {
-    discardTemporary(pending.folderFd, pending.temporary);
-    reportWriteFailure(walk, file.error, "writing " + pending.targetPath);
+  retryAfterFreeingRoom(walk, file);
+  if (!file.nameShown) writeNameLine(walk.job.output.out, file.shownName);
+  file.source.reset();
+  if (file.failedAt != FailedAt::nowhere) {
+    discard(walk, file);
+    reportFailure(walk, file.failedAt, file.error, file.sourcePath, file.targetPath,
+                  file.shownName);
     return;
   }
-  addToBatch(walk.batch, std::move(pending));
+  if (file.changedWhileRead) {
+    writeLine(walk.job.output.err, text::changedWhileCopied);
+    writeLine(walk.job.output.err, detailLine(file.sourcePath));
+  }
+  if (file.named) {
+    ++walk.tally.copied;
+    noteNamedOn(walk.named, file.folder, FlushScope::eachFile);
+    return;
+  }
+  addToBatch(walk.batch, std::move(file));
 }
 
 // Takes back the runs at the head of the line that are done; with `wait`,
@@ -160,9 +171,9 @@ void takeBackFinished(Walk& walk, bool wait) {
   while (!walk.inFlight.empty()) {
     FilesInFlight& first = *walk.inFlight.front();
     if (wait) {
-      waitShowingNames(walk.workers, first.done);
+      waitShowingNames(walk.writers, first.done);
       wait = false;
-    } else if (!isDone(walk.workers, first.done)) {
+    } else if (!isDone(walk.writers, first.done)) {
       return;
     }
     for (FileInFlight& file : first.files) takeBack(walk, file);
@@ -170,22 +181,26 @@ void takeBackFinished(Walk& walk, bool wait) {
   }
 }
 
+// --- batches
+
 // Collects the oldest batch handed over, waiting for it.
 void collectCompletion(Walk& walk) {
   if (walk.completing.empty()) return;
   BatchInCompletion& completion = *walk.completing.front();
   waitShowingNames(walk.flushers, completion.done);
-  for (const FileOutcome& outcome : completion.outcomes) {
+  for (std::size_t i = 0; i < completion.batch.files.size(); ++i) {
+    const FileInFlight& file = completion.batch.files[i];
+    const FileOutcome& outcome = completion.outcomes[i];
+    if (!outcome.unremoved.empty()) walk.unremoved.push_back(outcome.unremoved);
     if (outcome.error == 0) {
       ++walk.tally.copied;
+      noteNamedOn(walk.named, file.folder, FlushScope::fileSystem);
       continue;
     }
-    reportWriteFailure(walk, outcome.error,
-                       (outcome.whileFlush ? "flushing " : "renaming into place ") +
-                           outcome.targetPath + ", the copy of " + outcome.shownName);
+    reportFailure(walk, outcome.failedAt, outcome.error, file.sourcePath, file.targetPath,
+                  file.shownName);
   }
-  takeRenamedOn(walk.batch, completion.batch);
-  releaseBatchFolders(completion.batch);
+  walk.replacingInCompletion -= completion.batch.replacing;
   walk.completing.pop_front();
 }
 
@@ -193,47 +208,221 @@ void collectCompletion(Walk& walk) {
 bool flusherIsFree(Walk& walk) {
   while (!walk.completing.empty() && isDone(walk.flushers, walk.completing.front()->done))
     collectCompletion(walk);
-  return walk.completing.size() < walk.batch.limits.flushingAtOnce;
+  return walk.completing.size() < walk.limits.flushingAtOnce;
+}
+
+void completeHandedBatch(BatchInCompletion& handed, const BatchLimits& limits) {
+  try {
+    completeBatch(handed.batch, limits, handed.outcomes);
+  } catch (const std::bad_alloc&) {
+    // Only a message can have failed to be made: what is not named by now
+    // is removed and counted as not copied.
+    for (std::size_t i = 0; i < handed.batch.files.size(); ++i) {
+      FileInFlight& file = handed.batch.files[i];
+      if (!file.temporary.fd.valid()) continue;
+      (void)discardTemporary(file.folder->fd.get(), file.temporary);
+      handed.outcomes[i].error = ENOMEM;
+      handed.outcomes[i].failedAt = FailedAt::naming;
+    }
+  }
 }
 
 // A flusher flushes and names the batch while the walk fills the next one.
 // A batch that ends because it is full waits for the files still being
-// written; one that ends early (a flusher had nothing to do) does not:
-// they go to the next batch, and the folders they are written in go with
-// them, to be closed once they are named.
+// written; one that ends early (a flusher had nothing to do) does not: they
+// go to the next batch. Each file holds its own folder open.
 void handOverBatch(Walk& walk, bool early) {
   if (!early) settleFilesInFlight(walk);
-  while (walk.completing.size() >= walk.batch.limits.flushingAtOnce) collectCompletion(walk);
-  if (walk.batch.taken == 0) return;
+  while (walk.completing.size() >= walk.limits.flushingAtOnce) collectCompletion(walk);
+  if (walk.batch.files.empty()) return;
   auto completion = std::make_unique<BatchInCompletion>();
-  completion->batch.limits = walk.batch.limits;
-  std::swap(completion->batch, walk.batch);
-  // The note of file systems to flush at the end stays with the walk.
-  std::swap(completion->batch.renamedOn, walk.batch.renamedOn);
-  if (early) std::swap(completion->batch.folders, walk.batch.carried);
+  completion->outcomes.resize(walk.batch.files.size());
+  completion->batch = std::move(walk.batch);
+  walk.batch = WriteBatch{};
+  walk.replacingInCompletion += completion->batch.replacing;
   BatchInCompletion* handed = completion.get();
   WorkerPool* flushers = &walk.flushers;
+  const BatchLimits* limits = &walk.limits;
   walk.completing.push_back(std::move(completion));
   flushNameLines();  // a flush can take long, and may be done right here
   // One that ends early has the walk going on: never flushed here.
   if (early) walk.flushers.doneHereFirst = 0;
-  submitWork(walk.flushers, [handed, flushers] {
-    handed->outcomes = completeBatch(handed->batch);
+  submitWork(walk.flushers, [handed, flushers, limits] {
+    completeHandedBatch(*handed, *limits);
     markDone(*flushers, handed->done);
   });
 }
 
-// Every file written before the last early hand-over is back by the time
-// this many more are taken: no more than filesPerRun * (runsInFlight + 1)
-// are ever out.
 bool mayEndEarly(Walk& walk) {
-  const WriteBatch& batch = walk.batch;
-  return batch.limits.earlyFrom > 0 && !batch.files.empty() &&
-         batch.taken >= std::max(batch.limits.earlyFrom, filesPerRun * (runsInFlight + 1)) &&
+  return walk.limits.earlyFrom > 0 && walk.batch.files.size() >= walk.limits.earlyFrom &&
          flusherIsFree(walk);
 }
 
+// --- the steps of one file
+
+// Takes the file's name on the target; false (reported) when another source
+// file of this folder took it first.
+bool claimName(Walk& walk, TargetFolder& target, const std::string& targetName,
+               const std::string& shown) {
+  std::string holder;
+  if (!target.namesMayClash || claimTargetName(target, targetName, shown, holder)) return true;
+  reportNotCopied(walk, shown, text::notCopiedNameTaken,
+                  joinDisplay(walk.targetShown, targetName) + " is the copy of " + holder);
+  return false;
+}
+
+bool isUpToDate(const TargetTraits& traits, const struct stat& source, const struct stat& copy) {
+  const timespec& from = source.st_mtim;
+  const timespec& to = copy.st_mtim;
+  if (from.tv_sec == to.tv_sec && from.tv_nsec == to.tv_nsec) return true;
+  if (sourceIsNewer(from, to, traits.timeStep)) return false;
+  // Within one step of each other: the target cannot tell the times apart,
+  // but a different size tells the files apart.
+  return !(!sourceIsNewer(to, from, traits.timeStep) && source.st_size != copy.st_size);
+}
+
+enum class Verdict { copy, leave, stop };
+
+// Whether the file goes, given what the target holds under its name.
+Verdict decide(Walk& walk, TargetFolder& target, const std::string& shown,
+               const struct stat& source, const TargetEntry& existing) {
+  const CopyJob& job = walk.job;
+  if (!existing.exists) return Verdict::copy;
+  if (S_ISDIR(existing.info.st_mode)) {
+    reportNotCopied(walk, shown, text::folderInTheWay,
+                    joinUnixPath(targetFolderPath(target), existing.name) + " is a folder");
+    return Verdict::leave;
+  }
+  // Only a regular file can be up to date; a link or anything else in its
+  // place is replaced (the link itself, never what it points at).
+  if (job.switches.newerOnly && S_ISREG(existing.info.st_mode) &&
+      isUpToDate(traitsFor(walk, target), source, existing.info))
+    return Verdict::leave;
+  if (walk.tally.stopped || job.switches.overwriteSilently || walk.overwriteAll)
+    return Verdict::copy;
+  settleFilesInFlight(walk);  // the question comes after the names before it
+  takeStopsAtOnce();          // a question is stopped at once, as it always was
+  KeyAnswer answer = askOverwrite(joinDisplay(walk.targetShown, existing.name), job.output);
+  askForStops();
+  if (answer.answer != Answer::chosen) {
+    walk.tally.interrupted = answer.answer == Answer::interrupted;
+    walk.tally.unanswered = answer.answer == Answer::noInput;
+    return Verdict::stop;
+  }
+  if (answer.key == 'N') return Verdict::leave;
+  if (answer.key == 'A') walk.overwriteAll = true;
+  return Verdict::copy;
+}
+
+// Opens the source as the file that was listed; false when it is not to be
+// copied (reported, or gone and so no longer part of the source).
+bool openForCopy(Walk& walk, const std::string& name, const SourceFile& file,
+                 FileInFlight& flight) {
+  flight.source.reset(openSource(topFolderFd(walk.sourceFolders), name, file.viaLink));
+  if (!flight.source.valid()) {
+    int error = errno;
+    if (error == ENOENT) return false;  // removed since the listing
+    reportNotCopied(walk, flight.shownName, describeReadError(error),
+                    "cannot read " + flight.sourcePath);
+    return false;
+  }
+  if (fstat(flight.source.get(), &flight.seen) != 0 || !S_ISREG(flight.seen.st_mode) ||
+      (!file.viaLink &&
+       (flight.seen.st_ino != file.info.st_ino || flight.seen.st_dev != file.info.st_dev))) {
+    // Swapped for something else since we looked: leave it for the next run.
+    reportSkipped(walk, flight.shownName);
+    return false;
+  }
+  return true;
+}
+
+// The target folder made, with a descriptor the file holds; false when not
+// (reported).
+bool openTargetFor(Walk& walk, TargetFolder& target, FileInFlight& flight) {
+  if (int error = prepareTargetFolder(target); error != 0) {
+    reportTargetProblem(walk, flight.shownName, target, error);
+    return false;
+  }
+  flight.folder = targetHandle(target);
+  if (!flight.folder) {
+    reportTargetProblem(walk, flight.shownName, target, errno);
+    return false;
+  }
+  flight.traits = &traitsFor(walk, target);
+  return true;
+}
+
+// Puts the file in the run being filled, and hands the run out when it is
+// full; takes back what is done meanwhile.
+void handOut(Walk& walk, FileInFlight&& flight) {
+  const bool large = flight.seen.st_size >= largeFile;
+  if (large) {
+    // A large file takes a while: its name shows while it is copied, as
+    // XCOPY shows it, after the names of every file before it.
+    settleFilesInFlight(walk);
+    if (walk.tally.stopped) {
+      ++walk.tally.notCopied;
+      return;
+    }
+    writeNameLine(walk.job.output.out, flight.shownName);
+    flushNameLines();
+    flight.nameShown = true;
+  }
+  if (!walk.filling) {
+    walk.filling = std::make_unique<FilesInFlight>();
+    walk.filling->files.reserve(walk.plan.filesPerRun);
+  }
+  ++walk.filesOut;
+  walk.bytesOut += flight.seen.st_size;
+  walk.filling->files.push_back(std::move(flight));
+  // A large file goes at once: the disk can start on it, and the files
+  // after it need not wait for it.
+  if (walk.filling->files.size() >= walk.plan.filesPerRun || large) handOutRun(walk);
+  takeBackFinished(walk, walk.inFlight.size() >= walk.plan.runsInFlight);
+  if (batchIsFull(walk.batch, walk.limits, walk.filesOut, walk.bytesOut)) {
+    handOverBatch(walk, false);
+  } else if (mayEndEarly(walk)) {
+    handOverBatch(walk, true);
+  }
+}
+
+// How the writers are kept busy: on a local disk a few writers with long
+// runs (the work waits on the processor and the disk's locks); where each
+// operation waits on a network, many writers with a file or two each.
+void planFlights(Walk& walk, const TargetTraits& traits) {
+  if (traits.latencyBound) {
+    walk.writers.wanted = 16;
+    walk.writers.doneHereFirst = 0;
+    walk.plan.filesPerRun = 2;
+    walk.plan.runsInFlight = 24;
+  } else {
+    // Writing small files is mostly kernel work on the thread that asks,
+    // and the flushes with the kernel's writeback behind them keep about
+    // one core busy: one writer per core beyond that, up to three. More
+    // only queue for the same locks.
+    walk.writers.wanted = std::clamp(coresAvailable() - 1, 1, 3);
+    walk.plan = FlightPlan{};
+  }
+}
+
 }  // namespace
+
+const TargetTraits& traitsFor(Walk& walk, TargetFolder& folder) {
+  // The nearest folder that exists: a missing one will be made on its file
+  // system.
+  TargetFolder* present = &folder;
+  probeTargetFolder(folder);
+  while (present->parent && present->state != FolderState::present) present = present->parent;
+  const FolderRef& handle = targetHandle(*present);
+  const dev_t device = handle ? handle->device : 0;
+  for (const auto& [known, traits] : walk.traits)
+    if (known == device) return traits;
+  TargetTraits learned = handle ? learnTargetTraits(handle->fd.get()) : TargetTraits{};
+  if (!handle) learned.caseSensitive = false;
+  if (walk.traits.empty()) planFlights(walk, learned);
+  walk.traits.emplace_back(device, learned);
+  return walk.traits.back().second;
+}
 
 void settleFilesInFlight(Walk& walk) {
   handOutRun(walk);
@@ -251,22 +440,6 @@ void waitShowingNames(WorkerPool& pool, const bool& flag) {
   }
 }
 
-void finishCopies(Walk& walk) {
-  handOverBatch(walk, false);
-  while (!walk.completing.empty()) collectCompletion(walk);
-  for (int error : flushRenames(walk.batch)) {
-    writeLine(walk.job.output.err, describeWriteError(error));
-    writeLine(walk.job.output.err,
-              detailLine("flushing the target: the copies named above may not all be on it"));
-    walk.tally.flushFailed = true;
-  }
-  flushNameLines();
-  stopWorkers(walk.workers);
-  stopWorkers(walk.flushers);
-  stopTreeSurvey(walk.sourceSurvey);
-  stopTreeSurvey(walk.targetSurvey);
-}
-
 void reportNotCopied(Walk& walk, const std::string& shown, std::string_view reason,
                      const std::string& detail) {
   settleFilesInFlight(walk);
@@ -282,128 +455,80 @@ void reportSkipped(Walk& walk, const std::string& shown) {
   writeLine(walk.job.output.err, text::skippedSpecial);
 }
 
-void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
-                 const struct stat& seen, bool viaLink, const ShownName& shown,
-                 TargetFolder& target, const TargetLook* look) {
+void copyOneFile(Walk& walk, WalkLevel& level, const std::string& name, const std::string& shown,
+                 const SourceFile& file, const TargetLook* look, bool exactName) {
   const CopyJob& job = walk.job;
+  TargetFolder& target = *level.target;
   ++walk.tally.matched;
   std::string targetName = targetNameOf(job, name);
-  std::string holder;
-  if (target.namesMayClash && !claimTargetName(target, targetName, shown.text(), holder)) {
-    reportNotCopied(walk, shown.text(), text::notCopiedNameTaken,
-                    joinDisplay(target.display, targetName) + " is the copy of " + holder);
-    return;
-  }
+  if (!claimName(walk, target, targetName, shown)) return;
   TargetEntry existing;
-  if (int error = lookupTargetEntry(target, targetName, existing, look); error != 0) {
+  if (int error = lookupTargetEntry(target, targetName, existing, look, exactName); error != 0) {
     if (walk.tally.stopped) {
       ++walk.tally.notCopied;
       return;
     }
-    reportTargetProblem(walk, shown.text(), target, error);
+    reportTargetProblem(walk, shown, target, error);
     return;
   }
-  if (existing.exists) {
-    if (S_ISDIR(existing.info.st_mode)) {
-      reportNotCopied(walk, shown.text(), text::folderInTheWay,
-                      joinUnixPath(targetFolderPath(target), existing.name) + " is a folder");
-      return;
-    }
-    // Only a regular file can be up to date; a link or anything else in its
-    // place is replaced (the link itself, never what it points at).
-    if (job.switches.newerOnly && S_ISREG(existing.info.st_mode) &&
-        isUpToDate(walk, target, seen.st_mtim, existing.info.st_mtim))
-      return;
-    if (walk.tally.stopped) {
-      ++walk.tally.notCopied;
-      return;
-    }
-    if (!job.switches.overwriteSilently && !walk.overwriteAll) {
-      settleFilesInFlight(walk);  // the question comes after the names before it
-      KeyAnswer answer = askOverwrite(joinDisplay(target.display, existing.name), job.output);
-      if (answer.answer != Answer::chosen) {
-        walk.tally.interrupted = answer.answer == Answer::interrupted;
-        walk.tally.unanswered = answer.answer == Answer::noInput;
-        return;
-      }
-      if (answer.key == 'N') return;
-      if (answer.key == 'A') walk.overwriteAll = true;
-    }
-    targetName = existing.name;
-  }
+  if (decide(walk, target, shown, file.info, existing) != Verdict::copy) return;
   if (walk.tally.stopped) {
     // The target took no more: what would have gone is counted, not named.
     ++walk.tally.notCopied;
     return;
   }
+  FileInFlight flight;
+  flight.shownName = shown;
+  flight.sourcePath = joinUnixPath(walk.sourcePath, name);
+  flight.finalName = existing.exists ? existing.name : targetName;
+  flight.replacing = existing.exists;
+  if (!openForCopy(walk, name, file, flight)) return;
+  if (!openTargetFor(walk, target, flight)) return;
+  flight.targetPath = joinUnixPath(targetFolderPath(target), flight.finalName);
+  handOut(walk, std::move(flight));
+}
 
-  int in = openSource(from.fd, name, viaLink);
-  if (in < 0) {
-    int error = errno;
-    if (error == ENOENT) return;  // removed since the listing: no longer part of the source
-    reportNotCopied(walk, shown.text(), describeReadError(error),
-                    "cannot read " + joinUnixPath(from.path, name));
-    return;
-  }
-  struct stat info {};
-  if (fstat(in, &info) != 0 || !S_ISREG(info.st_mode) ||
-      (!viaLink && (info.st_ino != seen.st_ino || info.st_dev != seen.st_dev))) {
-    // Swapped for something else since we looked: leave it for the next run.
-    close(in);
-    reportSkipped(walk, shown.text());
-    return;
-  }
-  if (int error = prepareTargetFolder(target); error != 0) {
-    close(in);
-    reportTargetProblem(walk, shown.text(), target, error);
-    return;
-  }
-  int folderFd = batchFolderFd(walk.batch, target.fd, target.device, target.inode);
-  if (folderFd < 0) {
-    int error = errno;
-    close(in);
-    settleFilesInFlight(walk);
-    writeNameLine(job.output.out, shown.text());
-    reportWriteFailure(walk, error, "writing in " + targetFolderPath(target));
-    return;
-  }
-  const bool large = info.st_size >= largeFile;
-  if (large) {
-    // A large file takes a while: its name shows while it is copied, as
-    // XCOPY shows it, after the names of every file before it.
-    settleFilesInFlight(walk);
-    if (walk.tally.stopped) {
-      close(in);
-      ++walk.tally.notCopied;
-      return;
-    }
-    writeNameLine(job.output.out, shown.text());
-    flushNameLines();
-  }
-  if (!walk.filling) {
-    walk.filling = std::make_unique<FilesInFlight>();
-    walk.filling->files.reserve(filesPerRun);
-  }
-  FileInFlight& file = walk.filling->files.emplace_back();
-  file.nameShown = large;
-  // A file that replaces another is renamed over it, which no link can do.
-  file.unnamed = !existing.exists && unnamedTemporariesOn(walk, target);
-  file.source = in;
-  file.info = info;
-  file.pending.folderFd = folderFd;
-  file.pending.device = target.device;
-  file.pending.bytes = info.st_size;
-  file.pending.finalName = targetName;
-  file.pending.shownName = shown.text();
-  file.pending.targetPath = joinUnixPath(targetFolderPath(target), targetName);
-  noteTaken(walk.batch, info.st_size);
-  // A large file goes at once: the disk can start on it, and the files
-  // after it need not wait for it.
-  if (walk.filling->files.size() >= filesPerRun || large) handOutRun(walk);
-  takeBackFinished(walk, walk.inFlight.size() >= runsInFlight);
-  if (batchIsFull(walk.batch)) {
+void finishCopies(Walk& walk) {
+  const bool abandoned = walk.tally.stopSignal != 0 || walk.tally.outOfMemory;
+  if (!abandoned) {
     handOverBatch(walk, false);
-  } else if (mayEndEarly(walk)) {
-    handOverBatch(walk, true);
+    while (!walk.completing.empty()) collectCompletion(walk);
+  } else {
+    // Nothing more is named: what is in flight comes back and goes, as does
+    // the batch not yet flushed; batches being flushed are named.
+    if (walk.filling) {
+      walk.filesOut -= walk.filling->files.size();
+      walk.filling.reset();
+    }
+    settleFilesInFlight(walk);
+    for (FileInFlight& file : walk.batch.files) {
+      discard(walk, file);
+      walk.shownNotCopied.push_back(file.shownName);
+    }
+    walk.batch = WriteBatch{};
+    while (!walk.completing.empty()) collectCompletion(walk);
   }
+  if (walk.tally.stopSignal == 0) {
+    for (int error : flushNames(walk.named)) {
+      writeLine(walk.job.output.err, describeWriteError(error));
+      writeLine(walk.job.output.err,
+                detailLine("flushing the target: the copies named above may not all be on it"));
+      walk.tally.flushFailed = true;
+    }
+  }
+  flushNameLines();
+  if (!walk.shownNotCopied.empty()) {
+    writeLine(walk.job.output.err, walk.tally.outOfMemory ? text::insufficientMemoryNotCopied
+                                                          : text::stoppedNotCopied);
+    for (const std::string& name : walk.shownNotCopied)
+      writeLine(walk.job.output.err, detailLine(name));
+  }
+  for (const std::string& problem : walk.unremoved) {
+    writeLine(walk.job.output.err, text::temporaryNotRemoved);
+    writeLine(walk.job.output.err, detailLine(problem));
+  }
+  stopWorkers(walk.writers);
+  stopWorkers(walk.flushers);
+  stopTreeSurvey(walk.sourceSurvey);
+  stopTreeSurvey(walk.targetSurvey);
 }

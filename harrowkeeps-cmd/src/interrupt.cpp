@@ -14,6 +14,8 @@ namespace {
 // Handled on the thread that started the run and held back on every thread
 // it starts: the same four.
 constexpr int stopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// How long the walk has to take a stop it was asked for.
+constexpr unsigned secondsToStop = 3;
 
 // One slot per temporary not yet under its final name: a batch holds many.
 // A slot is filled before its file is created, so a stop that comes at any
@@ -22,7 +24,6 @@ struct TemporarySlot {
   std::atomic<int> folderFd{-1};
   char name[64] = {};
 };
-static_assert(std::atomic<int>::is_always_lock_free);
 TemporarySlot temporaries[maxRegisteredTemporaries];
 std::mutex slotsLock;    // between the threads that take and free slots
 int firstMaybeFree = 0;  // every slot below it is taken
@@ -35,6 +36,11 @@ termios savedTerminal;
 std::atomic<int> creationsUnderway{0};
 std::atomic<bool> stopping{false};
 thread_local bool stopsHeldHere = false;
+// Read by every thread, set in the handler: lock-free atomics, which a
+// handler may store to.
+std::atomic<int> stopsAsked{0};     // stops only ask, the walk takes them
+std::atomic<int> askedToStopBy{0};  // the signal that asked
+static_assert(std::atomic<int>::is_always_lock_free);
 
 void waitForCreations() {
   // Each is one openat; a thread that never ends one (stuck on a dead
@@ -45,7 +51,7 @@ void waitForCreations() {
   }
 }
 
-void onStop(int signalNumber) {
+[[noreturn]] void stopAtOnce(int signalNumber) {
   stopping.store(true);
   waitForCreations();
   for (TemporarySlot& slot : temporaries) {
@@ -68,7 +74,50 @@ void onStop(int signalNumber) {
   _exit(128 + signalNumber);
 }
 
+void onStop(int signalNumber) {
+  if (stopsAsked.load() != 0 && askedToStopBy.load() == 0) {
+    askedToStopBy.store(signalNumber);
+    alarm(secondsToStop);
+    return;
+  }
+  int asked = askedToStopBy.load();
+  stopAtOnce(asked != 0 ? asked : signalNumber);
+}
+
+// The walk did not take the stop in time.
+void onStopOverdue(int) {
+  int asked = askedToStopBy.load();
+  stopAtOnce(asked != 0 ? asked : SIGTERM);
+}
+
 }  // namespace
+
+int stopRequested() {
+  return askedToStopBy.load(std::memory_order_relaxed);
+}
+
+void askForStops() {
+  stopsAsked.store(1);
+  if (askedToStopBy.load() != 0) alarm(secondsToStop);
+}
+
+void takeStopsAtOnce() {
+  stopsAsked.store(0);
+  if (int asked = askedToStopBy.load(); asked != 0) stopAtOnce(asked);
+}
+
+void endByStop(int signalNumber) {
+  alarm(0);
+  stopping.store(true);
+  if (signalNumber == SIGINT) _exit(2);
+  signal(signalNumber, SIG_DFL);
+  sigset_t only;
+  sigemptyset(&only);
+  sigaddset(&only, signalNumber);
+  sigprocmask(SIG_UNBLOCK, &only, nullptr);
+  raise(signalNumber);
+  _exit(128 + signalNumber);
+}
 
 void installInterruptHandling() {
   struct sigaction action {};
@@ -76,6 +125,11 @@ void installInterruptHandling() {
   sigemptyset(&action.sa_mask);
   for (int stop : stopSignals) sigaddset(&action.sa_mask, stop);
   for (int stop : stopSignals) sigaction(stop, &action, nullptr);
+  struct sigaction overdue {};
+  overdue.sa_handler = onStopOverdue;
+  sigemptyset(&overdue.sa_mask);
+  for (int stop : stopSignals) sigaddset(&overdue.sa_mask, stop);
+  sigaction(SIGALRM, &overdue, nullptr);
   // With these ignored, a full RLIMIT_FSIZE and a closed screen come back as
   // EFBIG and EPIPE from the call, where we can clean up and say so.
   signal(SIGXFSZ, SIG_IGN);
@@ -116,6 +170,7 @@ StopSignalsHeld::StopSignalsHeld() {
   sigset_t stops;
   sigemptyset(&stops);
   for (int stop : stopSignals) sigaddset(&stops, stop);
+  sigaddset(&stops, SIGALRM);
   sigprocmask(SIG_BLOCK, &stops, &previous);
 }
 

@@ -1,12 +1,32 @@
 // What happens when the run is stopped from outside: every temporary not yet
 // renamed goes, the terminal gets its mode back, and a write beyond
 // RLIMIT_FSIZE becomes an error we can report instead of a silent death.
+//
+// While the copy engine runs, a stop is taken in two steps: the signal only
+// asks for it, and the walk, which looks out for that between files and in
+// every wait, ends the copying, removes what is not yet named and says which
+// of the names it showed that leaves without a copy. Should the walk not get
+// there within a few seconds (a call stuck on a share that went away), the
+// stop is taken at once from the signal handler, as it is everywhere else:
+// the registered temporaries are removed and the process ends.
 #pragma once
 
 #include <signal.h>
 #include <termios.h>
 
 void installInterruptHandling();
+
+// The stop signal taken while stops were asked for; 0 when none was.
+int stopRequested();
+
+// Between these, stop signals only ask for a stop (see above). Not around
+// anything that waits on the user: a question is stopped at once.
+void askForStops();
+void takeStopsAtOnce();
+
+// After a stop asked for has been cleaned up: ends the process the way the
+// signal would have (an exit code of 2 for SIGINT, as XCOPY gives).
+[[noreturn]] void endByStop(int signalNumber);
 
 // Temporaries not yet renamed; the handler removes them if the run is
 // stopped. A name is registered before its file is created. The folder

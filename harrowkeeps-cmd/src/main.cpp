@@ -2,10 +2,12 @@
 #include <malloc.h>
 #include <sys/resource.h>
 
+#include <new>
 #include <string>
 
 #include "interpreter.h"
 #include "interrupt.h"
+#include "messages.h"
 
 int main(int argc, char** argv) {
   installInterruptHandling();
@@ -27,5 +29,11 @@ int main(int argc, char** argv) {
     if (i > 1) commandText.push_back(' ');
     commandText += argv[i];
   }
-  return runInterpreter(commandText, Output{});
+  try {
+    return runInterpreter(commandText, Output{});
+  } catch (const std::bad_alloc&) {
+    // Before any copy began (the copy itself ends in order and says so).
+    writeLine(Output{}.err, text::insufficientMemory);
+    return 4;
+  }
 }

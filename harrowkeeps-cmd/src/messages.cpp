@@ -92,6 +92,8 @@ std::string notRecognisedFirstLine(std::string_view command) {
 
 std::string describeWriteError(int error) {
   switch (error) {
+    case ENOMEM:
+      return std::string(text::insufficientMemory);
     case ENOSPC:
     case EDQUOT:
       return std::string(text::insufficientDiskSpace);
@@ -115,6 +117,8 @@ std::string describeWriteError(int error) {
 
 std::string describeReadError(int error) {
   switch (error) {
+    case ENOMEM:
+      return std::string(text::insufficientMemory);
     case EACCES:
     case EPERM:
       return std::string(text::accessDenied);

@@ -52,6 +52,15 @@ inline constexpr std::string_view fileInTheWay =
     "Invalid path - a file on the target is in the way";
 inline constexpr std::string_view folderInTheWay = "Access denied - a folder of that name exists";
 inline constexpr std::string_view noAnswer = "No answer: the input has ended";
+inline constexpr std::string_view insufficientMemory = "Insufficient memory";
+inline constexpr std::string_view changedWhileCopied =
+    "Changed while copied - the next run copies it again";
+inline constexpr std::string_view stoppedNotCopied =
+    "Stopped - these files named above were not copied:";
+inline constexpr std::string_view insufficientMemoryNotCopied =
+    "Insufficient memory - these files named above were not copied:";
+inline constexpr std::string_view temporaryNotRemoved =
+    "A temporary file could not be removed; the next run removes it";
 inline constexpr std::string_view usage =
     "Usage: harrowkeeps-cmd \"/C XCOPY source [target] [/S] [/D] [/I] [/Y]\"  (--help for more)";
 }  // namespace text

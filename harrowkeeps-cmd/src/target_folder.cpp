@@ -3,7 +3,10 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <string.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include "file_operations.h"
 #include "name_lookup.h"
@@ -14,26 +17,133 @@ namespace {
 
 constexpr int folderOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
+const FolderRef noHandle;
+
 void becomeUnusable(TargetFolder& folder, int error) {
   folder.state = FolderState::unusable;
   folder.problem = error;
+  folder.handle.reset();
+}
+
+FolderRef makeHandle(int fd) {
+  auto handle = std::make_shared<FolderHandle>();
+  handle->fd.reset(fd);
+  struct stat info {};
+  if (fstat(fd, &info) == 0) {
+    handle->device = info.st_dev;
+    handle->inode = info.st_ino;
+  }
+  return handle;
 }
 
 void becomePresent(TargetFolder& folder, int fd) {
-  folder.fd = fd;
+  folder.handle = makeHandle(fd);
   folder.state = FolderState::present;
-  struct stat info {};
-  if (fstat(fd, &info) == 0) {
-    folder.device = info.st_dev;
-    folder.inode = info.st_ino;
-  }
+  folder.device = folder.handle->device;
+  folder.inode = folder.handle->inode;
   if (folder.parent && folder.device == folder.sourceDevice && folder.inode == folder.sourceInode)
     becomeUnusable(folder, insideSourceProblem);
 }
 
-int listFolder(TargetFolder& folder) {
+// Takes `fd` as the folder opened again, if it is still the same folder.
+bool takeReopened(TargetFolder& folder, int fd) {
+  if (fd < 0) return false;
+  FolderRef handle = makeHandle(fd);
+  if (handle->device != folder.device || handle->inode != folder.inode) {
+    errno = ESTALE;  // moved or replaced since: write nothing there
+    return false;
+  }
+  folder.handle = std::move(handle);
+  return true;
+}
+
+// The name on disk that matches `name` but for case, if any.
+bool otherCaseOf(TargetFolder& folder, const std::string& name, std::string& actual) {
+  if (folder.createdHere) return false;
+  if (listTargetFolder(folder) != 0) return false;
+  auto match = folder.namesByFoldedCase.find(foldCase(name));
+  if (match == folder.namesByFoldedCase.end() || match->second == name) return false;
+  actual = match->second;
+  return true;
+}
+
+// Looks at `name` in the folder, which must be present.
+TargetLook lookAtTargetEntry(int folderFd, const std::string& name) {
+  TargetLook look;
+  if (fstatat(folderFd, name.c_str(), &look.info, AT_SYMLINK_NOFOLLOW) != 0) look.error = errno;
+  return look;
+}
+
+// Settles one folder whose parent is settled.
+void probeOne(TargetFolder& folder) {
+  TargetFolder& parent = *folder.parent;
+  if (parent.state == FolderState::absent) {
+    folder.state = FolderState::absent;
+    return;
+  }
+  if (parent.state == FolderState::unusable) {
+    becomeUnusable(folder, parent.problem);
+    return;
+  }
+  const FolderRef& above = targetHandle(parent);
+  if (!above) {
+    becomeUnusable(folder, errno);
+    return;
+  }
+  int fd = openat(above->fd.get(), folder.name.c_str(), folderOpenFlags);
+  if (fd < 0 && errno == ENOENT) {
+    std::string actual;
+    if (!otherCaseOf(parent, folder.name, actual)) {
+      folder.state = FolderState::absent;
+      return;
+    }
+    folder.name = actual;
+    fd = openat(above->fd.get(), folder.name.c_str(), folderOpenFlags);
+  }
+  if (fd >= 0) {
+    becomePresent(folder, fd);
+  } else if (errno == ENOTDIR || errno == ELOOP) {
+    // O_NOFOLLOW with O_DIRECTORY says ENOTDIR for a link too; tell them apart.
+    struct stat info {};
+    bool isLink = fstatat(above->fd.get(), folder.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                  S_ISLNK(info.st_mode);
+    becomeUnusable(folder, isLink ? ELOOP : ENOTDIR);
+  } else {
+    becomeUnusable(folder, errno);
+  }
+}
+
+// Makes one absent folder whose parent is present.
+int makeOne(TargetFolder& folder) {
+  const FolderRef& above = targetHandle(*folder.parent);
+  if (!above) {
+    becomeUnusable(folder, errno);
+    return folder.problem;
+  }
+  int made = fileOperations.makeFolderAt(above->fd.get(), folder.name.c_str(), 0777);
+  int fd = (made == 0 || errno == EEXIST) ? openat(above->fd.get(), folder.name.c_str(), folderOpenFlags)
+                                          : -1;
+  if (fd < 0) {
+    becomeUnusable(folder, errno);
+    return folder.problem;
+  }
+  becomePresent(folder, fd);
+  if (folder.state == FolderState::unusable) return folder.problem;
+  if (made == 0) {
+    folder.createdHere = true;
+    folder.listed = true;
+    folder.swept = true;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int listTargetFolder(TargetFolder& folder) {
   if (folder.listed) return 0;
-  int copy = openToList(folder.fd);
+  const FolderRef& handle = targetHandle(folder);
+  if (!handle) return errno;
+  int copy = openToList(handle->fd.get());
   if (copy < 0) return errno;
   DIR* listing = fdopendir(copy);
   if (!listing) {
@@ -58,30 +168,20 @@ int listFolder(TargetFolder& folder) {
   return 0;
 }
 
-// The name on disk that matches `name` but for case, if any.
-bool otherCaseOf(TargetFolder& folder, const std::string& name, std::string& actual) {
-  if (folder.createdHere) return false;
-  if (listFolder(folder) != 0) return false;
-  auto match = folder.namesByFoldedCase.find(foldCase(name));
-  if (match == folder.namesByFoldedCase.end() || match->second == name) return false;
-  actual = match->second;
-  return true;
+bool removeLeftover(TargetFolder& folder, const std::string& name, std::string& problem) {
+  const FolderRef& handle = targetHandle(folder);
+  if (!handle) return false;
+  int error = 0;
+  if (removeIfAbandoned(handle->fd.get(), name, error)) return true;
+  if (error != 0)
+    problem = joinUnixPath(targetFolderPath(folder), name) + ": " + strerror(error);
+  return false;
 }
-
-// Looks at `name` in the folder, which must be present.
-TargetLook lookAtTargetEntry(const TargetFolder& folder, const std::string& name) {
-  TargetLook look;
-  if (fstatat(folder.fd, name.c_str(), &look.info, AT_SYMLINK_NOFOLLOW) != 0) look.error = errno;
-  return look;
-}
-
-}  // namespace
 
 void openTargetRoot(TargetFolder& folder, int folderFd, const std::string& path,
-                    const std::string& display, dev_t sourceDevice, ino_t sourceInode) {
+                    dev_t sourceDevice, ino_t sourceInode) {
   folder = TargetFolder{};
   folder.name = path;
-  folder.display = display;
   folder.sourceDevice = sourceDevice;
   folder.sourceInode = sourceInode;
   int fd = fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
@@ -92,96 +192,86 @@ void openTargetRoot(TargetFolder& folder, int folderFd, const std::string& path,
   }
 }
 
-void initTargetChild(TargetFolder& child, TargetFolder& parent, const std::string& name,
-                     const std::string& display) {
+void initTargetChild(TargetFolder& child, TargetFolder& parent, const std::string& name) {
   child = TargetFolder{};
   child.parent = &parent;
   child.name = name;
-  child.display = display;
   child.sourceDevice = parent.sourceDevice;
   child.sourceInode = parent.sourceInode;
+  child.caseSensitive = parent.caseSensitive;
 }
 
 void closeTargetFolder(TargetFolder& folder) {
-  if (folder.fd >= 0) close(folder.fd);
-  folder.fd = -1;
+  folder.handle.reset();
+}
+
+const FolderRef& targetHandle(TargetFolder& folder) {
+  if (folder.handle || folder.state != FolderState::present) {
+    if (!folder.handle) errno = folder.state == FolderState::unusable ? folder.problem : ENOENT;
+    return folder.handle ? folder.handle : noHandle;
+  }
+  // Closed to spare descriptors: down again from the nearest open folder
+  // above, by name, each one checked to be the folder it was.
+  std::vector<TargetFolder*> closed;
+  TargetFolder* open = &folder;
+  while (open && !open->handle) {
+    closed.push_back(open);
+    open = open->parent;
+  }
+  if (!open) {
+    errno = EBADF;
+    return noHandle;
+  }
+  for (auto below = closed.rbegin(); below != closed.rend(); ++below) {
+    TargetFolder& next = **below;
+    int fd = openat(next.parent->handle->fd.get(), next.name.c_str(), folderOpenFlags);
+    if (!takeReopened(next, fd)) {
+      if (fd >= 0) close(fd);
+      return noHandle;
+    }
+  }
+  return folder.handle;
+}
+
+void reopenAsParentOf(TargetFolder& folder, const TargetFolder& child) {
+  if (folder.handle || folder.state != FolderState::present || !child.handle) return;
+  int fd = openat(child.handle->fd.get(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (!takeReopened(folder, fd) && fd >= 0) close(fd);
+  // Failing that, targetHandle() goes down from above when it is needed.
 }
 
 FolderState probeTargetFolder(TargetFolder& folder) {
-  // The root is settled when it is opened, so only a folder below it gets
-  // past here.
   if (folder.state != FolderState::unknown) return folder.state;
-  TargetFolder* parent = folder.parent;
-  FolderState above = probeTargetFolder(*parent);
-  if (above == FolderState::absent) {
-    folder.state = FolderState::absent;
-    return folder.state;
-  }
-  if (above == FolderState::unusable) {
-    becomeUnusable(folder, parent->problem);
-    return folder.state;
-  }
-  int fd = openat(parent->fd, folder.name.c_str(), folderOpenFlags);
-  if (fd < 0 && errno == ENOENT) {
-    std::string actual;
-    if (!otherCaseOf(*parent, folder.name, actual)) {
-      folder.state = FolderState::absent;
-      return folder.state;
-    }
-    folder.name = actual;
-    fd = openat(parent->fd, folder.name.c_str(), folderOpenFlags);
-  }
-  if (fd >= 0) {
-    becomePresent(folder, fd);
-  } else if (errno == ENOTDIR || errno == ELOOP) {
-    // O_NOFOLLOW with O_DIRECTORY says ENOTDIR for a link too; tell them apart.
-    struct stat info {};
-    bool isLink = fstatat(parent->fd, folder.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-                  S_ISLNK(info.st_mode);
-    becomeUnusable(folder, isLink ? ELOOP : ENOTDIR);
-  } else {
-    becomeUnusable(folder, errno);
-  }
+  // Settled from the nearest settled folder down; the root is settled
+  // when it is opened.
+  std::vector<TargetFolder*> unsettled;
+  for (TargetFolder* at = &folder; at && at->state == FolderState::unknown; at = at->parent)
+    unsettled.push_back(at);
+  for (auto next = unsettled.rbegin(); next != unsettled.rend(); ++next) probeOne(**next);
   return folder.state;
 }
 
 int prepareTargetFolder(TargetFolder& folder) {
   FolderState state = probeTargetFolder(folder);
   if (state == FolderState::unusable) return folder.problem;
-  if (state == FolderState::absent) {
-    // Never the root, which exists: a missing folder always has a parent.
-    int error = prepareTargetFolder(*folder.parent);
-    if (error != 0) {
-      becomeUnusable(folder, error);
+  if (state == FolderState::present) return 0;
+  // Absent: made from the nearest present folder down (never the root,
+  // which exists).
+  std::vector<TargetFolder*> missing;
+  for (TargetFolder* at = &folder; at && at->state == FolderState::absent; at = at->parent)
+    missing.push_back(at);
+  for (auto next = missing.rbegin(); next != missing.rend(); ++next) {
+    if (int error = makeOne(**next); error != 0) {
+      // What was to go below it cannot either.
+      for (auto rest = next + 1; rest != missing.rend(); ++rest) becomeUnusable(**rest, error);
       return error;
     }
-    int made = fileOperations.makeFolderAt(folder.parent->fd, folder.name.c_str(), 0777);
-    int fd = (made == 0 || errno == EEXIST)
-                 ? openat(folder.parent->fd, folder.name.c_str(), folderOpenFlags)
-                 : -1;
-    if (fd < 0) {
-      becomeUnusable(folder, errno);
-      return folder.problem;
-    }
-    becomePresent(folder, fd);
-    if (folder.state == FolderState::unusable) return folder.problem;
-    if (made == 0) {
-      folder.createdHere = true;
-      folder.listed = true;
-      folder.swept = true;
-    }
-  }
-  if (!folder.swept) {
-    listFolder(folder);
-    for (const std::string& name : folder.leftovers) removeIfAbandoned(folder.fd, name);
-    folder.leftovers.clear();
-    folder.swept = true;
   }
   return 0;
 }
 
 int lookupTargetEntry(TargetFolder& folder, const std::string& name, TargetEntry& entry,
-                      const TargetLook* look) {
+                      const TargetLook* look, bool exactOnly) {
   entry = TargetEntry{};
   FolderState state = probeTargetFolder(folder);
   if (state == FolderState::absent) return 0;
@@ -189,7 +279,14 @@ int lookupTargetEntry(TargetFolder& folder, const std::string& name, TargetEntry
   // A folder this run made holds only what this run put there, under names
   // it has claimed already.
   if (folder.createdHere) return 0;
-  TargetLook here = look ? *look : lookAtTargetEntry(folder, name);
+  TargetLook here;
+  if (look) {
+    here = *look;
+  } else {
+    const FolderRef& handle = targetHandle(folder);
+    if (!handle) return errno;
+    here = lookAtTargetEntry(handle->fd.get(), name);
+  }
   if (here.error == 0) {
     entry.exists = true;
     entry.info = here.info;
@@ -198,8 +295,9 @@ int lookupTargetEntry(TargetFolder& folder, const std::string& name, TargetEntry
   }
   if (here.error != ENOENT) return here.error;
   std::string actual;
-  if (otherCaseOf(folder, name, actual) &&
-      fstatat(folder.fd, actual.c_str(), &entry.info, AT_SYMLINK_NOFOLLOW) == 0) {
+  if (exactOnly || !otherCaseOf(folder, name, actual)) return 0;
+  const FolderRef& handle = targetHandle(folder);
+  if (handle && fstatat(handle->fd.get(), actual.c_str(), &entry.info, AT_SYMLINK_NOFOLLOW) == 0) {
     entry.exists = true;
     entry.name = actual;
   }
@@ -207,13 +305,20 @@ int lookupTargetEntry(TargetFolder& folder, const std::string& name, TargetEntry
 }
 
 std::string targetFolderPath(const TargetFolder& folder) {
-  if (!folder.parent) return folder.name;
-  return joinUnixPath(targetFolderPath(*folder.parent), folder.name);
+  std::vector<const std::string*> names;
+  for (const TargetFolder* at = &folder; at; at = at->parent) names.push_back(&at->name);
+  std::string path;
+  for (auto name = names.rbegin(); name != names.rend(); ++name) path = joinUnixPath(path, **name);
+  return path;
+}
+
+std::string nameKeyOn(const TargetFolder& folder, const std::string& name) {
+  return folder.caseSensitive ? name : foldCase(name);
 }
 
 bool claimTargetName(TargetFolder& folder, const std::string& targetName,
                      const std::string& claimant, std::string& holder) {
-  auto [claim, isNew] = folder.claimedBy.try_emplace(foldCase(targetName), claimant);
+  auto [claim, isNew] = folder.claimedBy.try_emplace(nameKeyOn(folder, targetName), claimant);
   if (isNew) return true;
   holder = claim->second;
   return false;

@@ -7,17 +7,30 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "owned_fd.h"
+
 enum class FolderState { unknown, present, absent, unusable };
+
+// An open target folder. Files in flight hold a reference, so the folder
+// stays open until the last of them is named, wherever the walk has gone.
+struct FolderHandle {
+  OwnedFd fd;
+  dev_t device = 0;
+  ino_t inode = 0;
+};
+using FolderRef = std::shared_ptr<const FolderHandle>;
 
 struct TargetFolder {
   TargetFolder* parent = nullptr;
-  std::string name;     // in the parent; the case found on disk once known
-  std::string display;  // as shown to the user
-  int fd = -1;
+  std::string name;  // in the parent; the case found on disk once known
+  // Open while present, but for folders far above the walk in a deep tree,
+  // which are closed to spare descriptors and opened again when needed.
+  FolderRef handle;
   dev_t device = 0;
   ino_t inode = 0;
   // The source folder, which no folder below the target root may turn out
@@ -29,12 +42,15 @@ struct TargetFolder {
   bool createdHere = false;  // made by this run, so known to be ours and empty
   bool swept = false;        // abandoned temporaries removed
   bool listed = false;
+  // Whether its file system tells names apart by case; until the walk
+  // knows, it assumes not, which is the side that never merges two files.
+  bool caseSensitive = false;
   std::unordered_map<std::string, std::string> namesByFoldedCase;
   std::vector<std::string> leftovers;  // temporaries found there, maybe still being written
-  // Target names taken in this run, case folded, and the source each was
-  // taken by: two sources must never end up as one copy. All names here
-  // come from one source folder; when its listing shows no two that fold
-  // to one, and no mask renames them, there is nothing to keep.
+  // Target names taken in this run, and the source each was taken by: two
+  // sources must never end up as one copy. All names here come from one
+  // source folder; when its listing shows no two that the target would take
+  // for one, and no mask renames them, there is nothing to keep.
   bool namesMayClash = true;
   std::unordered_map<std::string, std::string> claimedBy;
 };
@@ -45,23 +61,40 @@ struct TargetFolder {
 // folder the checks were made on is the one written to. `path` is for
 // messages.
 void openTargetRoot(TargetFolder& folder, int folderFd, const std::string& path,
-                    const std::string& display, dev_t sourceDevice, ino_t sourceInode);
+                    dev_t sourceDevice, ino_t sourceInode);
 
 // The problem of a folder below the target root that is the source itself.
 constexpr int insideSourceProblem = -1;
 
 // A sub-folder; nothing on disk happens until it is needed.
-void initTargetChild(TargetFolder& child, TargetFolder& parent, const std::string& name,
-                     const std::string& display);
+void initTargetChild(TargetFolder& child, TargetFolder& parent, const std::string& name);
 
+// Lets go of the walk's descriptor (files in flight keep theirs).
 void closeTargetFolder(TargetFolder& folder);
+
+// The open folder of a present one, opened again from the nearest open
+// folder above it if it was closed to spare descriptors; null (errno set)
+// when that fails or it turned out to be another folder by now.
+const FolderRef& targetHandle(TargetFolder& folder);
+
+// Opens a closed present folder again as the parent of `child`, which is
+// open: one step, where the way down from an ancestor would take many.
+void reopenAsParentOf(TargetFolder& folder, const TargetFolder& child);
 
 // Finds out whether the folder exists, without creating anything.
 FolderState probeTargetFolder(TargetFolder& folder);
 
-// Makes it (and any missing parent) and removes the temporaries a stopped
-// run left there; 0 or an errno (ELOOP: a link in the way, ENOTDIR: a file).
+// Makes it (and any missing parent); 0 or an errno (ELOOP: a link in the
+// way, ENOTDIR: a file).
 int prepareTargetFolder(TargetFolder& folder);
+
+// Removes the temporaries that stopped runs left in the folder, once per
+// run, but never one whose name the source folder holds as a file of its
+// own (a copy of a folder an earlier run was stopped in). Each removal that
+// failed goes into `unremoved` as "path: reason".
+template <typename SourceHas>
+void sweepTargetFolder(TargetFolder& folder, SourceHas sourceHas,
+                       std::vector<std::string>& unremoved);
 
 struct TargetEntry {
   bool exists = false;
@@ -69,7 +102,7 @@ struct TargetEntry {
   std::string name;  // the name on disk, which may differ in case
 };
 
-// A target entry looked at ahead of time (by a worker, while the walk
+// A target entry looked at ahead of time (by the survey, while the walk
 // looked at the source).
 struct TargetLook {
   int error = 0;  // of the fstatat
@@ -77,9 +110,11 @@ struct TargetLook {
 };
 
 // 0 or an errno; a missing folder simply has no entries. `look`, when not
-// null, is `name` looked at ahead of time in this folder.
+// null, is `name` looked at ahead of time in this folder. `exactOnly`: a
+// name that differs in case is another file (on a target that tells case
+// apart, when the source folder holds such twins).
 int lookupTargetEntry(TargetFolder& folder, const std::string& name, TargetEntry& entry,
-                      const TargetLook* look = nullptr);
+                      const TargetLook* look = nullptr, bool exactOnly = false);
 
 // The folder's Unix path, for messages.
 std::string targetFolderPath(const TargetFolder& folder);
@@ -88,3 +123,25 @@ std::string targetFolderPath(const TargetFolder& folder);
 // False when another source took it first; `holder` then names that one.
 bool claimTargetName(TargetFolder& folder, const std::string& targetName,
                      const std::string& claimant, std::string& holder);
+
+// The key under which the folder's file system takes two names for one.
+std::string nameKeyOn(const TargetFolder& folder, const std::string& name);
+
+// --- implementation of the template
+
+bool removeLeftover(TargetFolder& folder, const std::string& name, std::string& problem);
+int listTargetFolder(TargetFolder& folder);
+
+template <typename SourceHas>
+void sweepTargetFolder(TargetFolder& folder, SourceHas sourceHas,
+                       std::vector<std::string>& unremoved) {
+  if (folder.swept || folder.state != FolderState::present) return;
+  folder.swept = true;
+  if (folder.createdHere || listTargetFolder(folder) != 0) return;
+  for (const std::string& name : folder.leftovers) {
+    if (sourceHas(name)) continue;
+    std::string problem;
+    if (!removeLeftover(folder, name, problem) && !problem.empty()) unremoved.push_back(problem);
+  }
+  folder.leftovers.clear();
+}

@@ -125,7 +125,7 @@ int putUnderOurName(int folderFd, Temporary& temporary, bool made, Make make) {
     takeLock(fd);
     struct stat info {};
     if (fstat(fd, &info) == 0 && info.st_nlink > 0) {
-      temporary.fd = fd;
+      if (made) temporary.fd.reset(fd);
       temporary.slot = slot;
       snprintf(temporary.name, sizeof temporary.name, "%s", name.c_str());
       return 0;
@@ -140,7 +140,7 @@ int putUnderOurName(int folderFd, Temporary& temporary, bool made, Make make) {
 
 // Links an unnamed temporary under a name of ours, to be renamed from there.
 int linkUnderOurName(int folderFd, Temporary& temporary) {
-  const int fd = temporary.fd;
+  const int fd = temporary.fd.get();
   return putUnderOurName(folderFd, temporary, false, [&](const char* name) {
     return fileOperations.linkUnnamed(fd, folderFd, name) == 0 ? fd : -1;
   });
@@ -160,7 +160,7 @@ int createUnnamedTemporary(int folderFd, mode_t mode, Temporary& temporary) {
   temporary = Temporary{};
   int fd = fileOperations.openAt(folderFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
   if (fd < 0) return errno;
-  temporary.fd = fd;
+  temporary.fd.reset(fd);
   return 0;
 }
 
@@ -170,14 +170,14 @@ bool unnamedTemporariesWork(int folderFd) {
   // Linking it as "." finds out whether we may link it at all without ever
   // making a name: where linking is refused, that is said before the new
   // name is looked at; where it is allowed, "." is always taken.
-  bool works = fileOperations.linkUnnamed(probe.fd, folderFd, ".") != 0 && errno == EEXIST;
+  bool works = fileOperations.linkUnnamed(probe.fd.get(), folderFd, ".") != 0 && errno == EEXIST;
   discardTemporary(folderFd, probe);
   return works;
 }
 
 int nameTemporary(int folderFd, Temporary& temporary, const char* finalName) {
-  if (temporary.name[0] == '\0') {
-    if (fileOperations.linkUnnamed(temporary.fd, folderFd, finalName) == 0) return 0;
+  if (!temporary.isNamed()) {
+    if (fileOperations.linkUnnamed(temporary.fd.get(), folderFd, finalName) == 0) return 0;
     if (errno != EEXIST) return errno;
     // Someone made a file of that name since the walk found none: replace
     // it, as a named temporary would.
@@ -187,22 +187,29 @@ int nameTemporary(int folderFd, Temporary& temporary, const char* finalName) {
   return 0;
 }
 
-void discardTemporary(int folderFd, Temporary& temporary) {
-  if (temporary.fd < 0) return;
-  if (temporary.name[0] != '\0') fileOperations.unlinkAt(folderFd, temporary.name, 0);
+int discardTemporary(int folderFd, Temporary& temporary) {
+  if (!temporary.fd.valid()) return 0;
+  int error = 0;
+  if (temporary.isNamed() && fileOperations.unlinkAt(folderFd, temporary.name, 0) != 0 &&
+      errno != ENOENT)
+    error = errno;
   clearTemporary(temporary.slot);
-  fileOperations.close(temporary.fd);
+  // Closed through the table, so that a test sees every descriptor go.
+  fileOperations.close(temporary.fd.release());
   temporary = Temporary{};
+  return error;
 }
 
-void releaseTemporary(Temporary& temporary) {
-  if (temporary.fd < 0) return;
+int releaseTemporary(Temporary& temporary) {
+  if (!temporary.fd.valid()) return 0;
   clearTemporary(temporary.slot);
-  fileOperations.close(temporary.fd);
+  int error = temporary.fd.closeReportingError();
   temporary = Temporary{};
+  return error;
 }
 
-bool removeIfAbandoned(int folderFd, const std::string& name) {
+bool removeIfAbandoned(int folderFd, const std::string& name, int& error) {
+  error = 0;
   if (!isOurTemporaryName(name)) return false;
   int fd =
       openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -213,8 +220,10 @@ bool removeIfAbandoned(int folderFd, const std::string& name) {
   if (fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) &&
       fileOperations.lock(fd, LOCK_EX | LOCK_NB) == 0 &&
       fstatat(folderFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-      named.st_dev == opened.st_dev && named.st_ino == opened.st_ino)
+      named.st_dev == opened.st_dev && named.st_ino == opened.st_ino) {
     removed = fileOperations.unlinkAt(folderFd, name.c_str(), 0) == 0;
+    if (!removed && errno != ENOENT) error = errno;
+  }
   close(fd);
   return removed;
 }

@@ -21,14 +21,17 @@
 #include <string>
 #include <string_view>
 
+#include "owned_fd.h"
+
 // ".hkcmd-<run>-<n>-<check>.tmp", where <run> is a random number per run.
 std::string temporaryName(unsigned long long runId, unsigned long sequence);
 bool isOurTemporaryName(std::string_view name);
 
 struct Temporary {
-  int fd = -1;         // open for writing; a named one's lock held
+  OwnedFd fd;          // open for writing; a named one's lock held
   int slot = -1;       // in the stop handler's list
   char name[64] = {};  // empty: unnamed
+  bool isNamed() const { return name[0] != '\0'; }
 };
 
 // Creates a named temporary in the folder, which must stay open until the
@@ -50,11 +53,14 @@ bool unnamedTemporariesWork(int folderFd);
 // way. 0 or an errno; on failure the temporary is still to be discarded.
 int nameTemporary(int folderFd, Temporary& temporary, const char* finalName);
 
-// After a failure: removes it.
-void discardTemporary(int folderFd, Temporary& temporary);
+// After a failure: removes it. 0, or the errno of a removal that failed:
+// the caller says so, and a later run removes it.
+int discardTemporary(int folderFd, Temporary& temporary);
 
-// After it was renamed: closes it, which lets its lock go.
-void releaseTemporary(Temporary& temporary);
+// After it was named: closes it, which lets its lock go. 0 or the errno the
+// close reported.
+int releaseTemporary(Temporary& temporary);
 
 // Removes the leftover `name` from the folder if it is provably abandoned.
-bool removeIfAbandoned(int folderFd, const std::string& name);
+// `error` is set when it is and its removal failed.
+bool removeIfAbandoned(int folderFd, const std::string& name, int& error);

@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <new>
 #include <system_error>
 
+#include "folder_stack.h"
 #include "interrupt.h"
 #include "messages.h"
 
@@ -40,10 +42,6 @@ void letGo(TreeSurvey& survey, SurveyedFolder& folder) {
   if (survey.surveyWaiting && isRoomy(survey)) survey.forSurvey.notify_one();
 }
 
-bool pathBefore(const std::vector<std::string>& a, const std::vector<std::string>& b) {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end());
-}
-
 // False when the walk no longer wants the survey.
 bool hand(TreeSurvey& survey, SurveyedFolder&& folder) {
   std::unique_lock<std::mutex> guard(survey.lock);
@@ -70,19 +68,25 @@ void lookAt(SurveySide side, int folderFd, SurveyedEntry& surveyed) {
   }
 }
 
-// Surveys the folder open as `fd` (and closes it), then its sub-folders, in
-// the walk's order: by case-folded name, a folder before what is in it.
-// Links to folders are left to the walk.
-bool surveyFolder(TreeSurvey& survey, int fd, std::vector<std::string>& path) {
+// One folder of the survey's own walk: its sub-folders still to go into.
+struct Pending {
+  std::vector<std::string> names;
+  std::vector<std::string> folded;
+  std::size_t next = 0;
+  std::size_t keyLength = 0;  // of the key before this folder's part
+};
+
+// Surveys the open folder and hands it over; its sub-folders go to
+// `pending`. False when the walk no longer wants the survey.
+bool surveyOne(TreeSurvey& survey, int fd, const std::string& key, Pending& pending) {
   SurveyedFolder folder;
-  folder.path = path;
+  folder.key = key;
   struct stat self {};
   if (fstat(fd, &self) == 0) {
     folder.device = self.st_dev;
     folder.inode = self.st_ino;
   }
   std::vector<SourceEntry> listed = listSource(fd, folder.listError);
-  std::vector<SourceEntry> subfolders;
   folder.entries.reserve(listed.size());
   for (SourceEntry& entry : listed) {
     SurveyedEntry& surveyed = folder.entries.emplace_back();
@@ -91,35 +95,70 @@ bool surveyFolder(TreeSurvey& survey, int fd, std::vector<std::string>& path) {
     bool isFolder = survey.side == SurveySide::source
                         ? surveyed.kind == EntryKind::folder
                         : surveyed.error == 0 && S_ISDIR(surveyed.info.st_mode);
-    if (isFolder) subfolders.push_back(surveyed.entry);
+    if (isFolder) {
+      pending.names.push_back(surveyed.entry.name);
+      pending.folded.push_back(surveyed.entry.folded);
+    }
   }
   if (survey.side == SurveySide::target)
     std::sort(
         folder.entries.begin(), folder.entries.end(),
         [](const SurveyedEntry& a, const SurveyedEntry& b) { return a.entry.name < b.entry.name; });
-  bool goOn = hand(survey, std::move(folder));
-  for (const SourceEntry& entry : subfolders) {
-    if (!goOn) break;
-    int child = openat(fd, entry.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (child < 0) continue;
-    path.push_back(entry.folded);
-    goOn = surveyFolder(survey, child, path);
-    path.pop_back();
+  return hand(survey, std::move(folder));
+}
+
+// The tree in the walk's order: by case-folded name, a folder before what is
+// in it; links to folders are left to the walk. A stack of its own, not the
+// thread's, holds the way down, so no depth is too deep.
+void surveyTree(TreeSurvey& survey, OwnedFd root) {
+  FolderStack folders;
+  std::deque<Pending> pending;
+  std::string key;
+  pushFolder(folders, std::move(root), "", false);
+  pending.emplace_back();
+  if (!surveyOne(survey, topFolderFd(folders), key, pending.back())) return;
+  while (!pending.empty()) {
+    Pending& here = pending.back();
+    if (here.next == here.names.size()) {
+      pending.pop_back();
+      popFolder(folders);
+      if (!pending.empty()) key.resize(pending.back().keyLength);
+      continue;
+    }
+    const std::size_t at = here.next++;
+    int parent = topFolderFd(folders);
+    if (parent < 0) break;
+    OwnedFd child(openat(parent, here.names[at].c_str(),
+                         O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!child.valid()) continue;
+    const std::size_t keyLength = key.size();
+    appendToKey(key, here.folded[at]);
+    const int childFd = child.get();
+    pushFolder(folders, std::move(child), here.names[at], false);
+    Pending& inside = pending.emplace_back();
+    inside.keyLength = keyLength;
+    if (!surveyOne(survey, childFd, key, inside)) return;
   }
-  close(fd);
-  return goOn;
 }
 
 void runSurvey(TreeSurvey& survey, int rootFd) {
   noteStopsHeldOnThisThread();
-  std::vector<std::string> path;
-  surveyFolder(survey, rootFd, path);
+  try {
+    surveyTree(survey, OwnedFd(rootFd));
+  } catch (const std::bad_alloc&) {
+    // The walk looks for itself at whatever the survey did not get to.
+  }
   std::lock_guard<std::mutex> guard(survey.lock);
   survey.finished = true;
   survey.forWalk.notify_one();
 }
 
 }  // namespace
+
+void appendToKey(std::string& key, const std::string& foldedName) {
+  key.push_back('\0');
+  key.append(foldedName);
+}
 
 void startTreeSurvey(TreeSurvey& survey, SurveySide side, int rootFd) {
   survey.side = side;
@@ -131,17 +170,17 @@ void startTreeSurvey(TreeSurvey& survey, SurveySide side, int rootFd) {
   try {
     survey.thread = std::thread([&survey, fd] { runSurvey(survey, fd); });
     survey.running = true;
-  } catch (const std::system_error&) {
+  } catch (const std::exception&) {
     close(fd);
   }
 }
 
-SurveyedFolder* takeSurveyedFolder(TreeSurvey& survey, const std::vector<std::string>& path,
-                                   dev_t device, ino_t inode) {
+SurveyedFolder* takeSurveyedFolder(TreeSurvey& survey, const std::string& key, dev_t device,
+                                   ino_t inode) {
   if (!survey.running) return nullptr;
   std::unique_lock<std::mutex> guard(survey.lock);
   for (;;) {
-    while (!survey.ready.empty() && pathBefore(survey.ready.front().path, path)) {
+    while (!survey.ready.empty() && survey.ready.front().key < key) {
       letGo(survey, survey.ready.front());
       survey.ready.pop_front();
     }
@@ -151,12 +190,12 @@ SurveyedFolder* takeSurveyedFolder(TreeSurvey& survey, const std::vector<std::st
     survey.forWalk.wait(guard, [&] { return walkMayGoOn(survey); });
     survey.walkWaiting = false;
   }
-  if (survey.ready.empty() || survey.ready.front().path != path) return nullptr;
+  if (survey.ready.empty() || survey.ready.front().key != key) return nullptr;
   survey.current = std::move(survey.ready.front());
   survey.ready.pop_front();
   letGo(survey, survey.current);
   guard.unlock();
-  // Two folders whose names differ only in case fold to one path: the
+  // Two folders whose names differ only in case fold to one key: the
   // survey counts only if it is of this very folder.
   if (survey.current.device != device || survey.current.inode != inode) return nullptr;
   return &survey.current;

@@ -6,6 +6,11 @@
 // runs only so far ahead, so what it holds stays small whatever the size of
 // the tree. Where the walk goes somewhere the survey did not (a link to a
 // folder, a folder whose name differs only in case), it looks for itself.
+//
+// Folders are named by their key: the case-folded names from the surveyed
+// root down, each after a NUL. NUL sorts before every byte of a name, so
+// keys sort as the walk comes to the folders: a folder before what is in
+// it, and all of that before its next sibling.
 #pragma once
 
 #include <sys/stat.h>
@@ -35,7 +40,7 @@ struct SurveyedEntry {
 };
 
 struct SurveyedFolder {
-  std::vector<std::string> path;  // case-folded names from the surveyed root
+  std::string key;
   dev_t device = 0;
   ino_t inode = 0;
   int listError = 0;  // the errno that cut the listing short
@@ -58,16 +63,19 @@ struct TreeSurvey {
   SurveyedFolder current;  // the last one handed to the walk
 };
 
+// The key of the folder `name` (case folded) inside the folder `parentKey`.
+void appendToKey(std::string& key, const std::string& foldedName);
+
 // Starts surveying the tree below `rootFd` (which it opens anew). Nothing
 // happens when no thread can be had.
 void startTreeSurvey(TreeSurvey& survey, SurveySide side, int rootFd);
 
-// The survey of the folder at `path` (case-folded names below the root),
-// if the survey reached it and it is the folder `device`/`inode`; null
-// otherwise. Folders before `path` in walk order are let go. The result may
-// be moved from, and stays valid until the next call.
-SurveyedFolder* takeSurveyedFolder(TreeSurvey& survey, const std::vector<std::string>& path,
-                                   dev_t device, ino_t inode);
+// The survey of the folder with `key`, if the survey reached it and it is
+// the folder `device`/`inode`; null otherwise. Folders before it in walk
+// order are let go. The result may be moved from, and stays valid until the
+// next call.
+SurveyedFolder* takeSurveyedFolder(TreeSurvey& survey, const std::string& key, dev_t device,
+                                   ino_t inode);
 
 // What a target survey saw of `name` in `folder`; ENOENT when nothing.
 TargetLook surveyedEntry(const SurveyedFolder& folder, const std::string& name);

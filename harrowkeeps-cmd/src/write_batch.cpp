@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <string.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -18,37 +19,57 @@ long long nanosecondsSince(const timespec& start) {
   return (now.tv_sec - start.tv_sec) * 1'000'000'000LL + (now.tv_nsec - start.tv_nsec);
 }
 
-void closeFolders(std::vector<BatchFolder>& folders) {
-  for (BatchFolder& folder : folders) fileOperations.close(folder.fd);
-  folders.clear();
-}
-
-// Flushes the data of the pending files on one file system; the errno for
-// each of them (0 when it is on the medium).
-void flushDevice(WriteBatch& batch, dev_t device, std::vector<int>& errors) {
-  std::vector<std::size_t> onDevice;
-  for (std::size_t i = 0; i < batch.files.size(); ++i)
-    if (batch.files[i].device == device) onDevice.push_back(i);
-  if (onDevice.size() <= batch.limits.fewFiles) {
+// Flushes the data of the batch's files on the file system of file
+// `first` into `outcomes` (0 for each that is on the medium).
+void flushDevice(WriteBatch& batch, std::size_t first, const BatchLimits& limits,
+                 std::vector<FileOutcome>& outcomes) {
+  const dev_t device = batch.files[first].folder->device;
+  std::size_t onDevice = 0;
+  for (const FileInFlight& file : batch.files) onDevice += file.folder->device == device;
+  if (onDevice <= limits.fewFiles) {
     // A few large files: flushing just them spares whatever else the file
     // system holds in memory.
-    for (std::size_t i : onDevice)
-      if (fileOperations.syncData(batch.files[i].temporary.fd) != 0) errors[i] = errno;
+    for (std::size_t i = first; i < batch.files.size(); ++i) {
+      FileInFlight& file = batch.files[i];
+      if (file.folder->device != device) continue;
+      if (fileOperations.syncData(file.temporary.fd.get()) != 0) outcomes[i].error = errno;
+    }
     return;
   }
   // Many small files: one flush of the file system costs one journal commit
   // where fdatasync would cost one each.
-  if (fileOperations.syncFileSystem(batch.files[onDevice.front()].folderFd) != 0) {
-    int error = errno;
-    for (std::size_t i : onDevice) errors[i] = error;
-  }
+  int error = fileOperations.syncFileSystem(batch.files[first].folder->fd.get()) == 0 ? 0 : errno;
+  for (std::size_t i = first; i < batch.files.size(); ++i)
+    if (batch.files[i].folder->device == device) outcomes[i].error = error;
 }
 
-void rememberRenameOn(WriteBatch& batch, const PendingFile& file) {
-  for (const BatchFolder& known : batch.renamedOn)
-    if (known.device == file.device) return;
-  int fd = fcntl(file.folderFd, F_DUPFD_CLOEXEC, 0);
-  if (fd >= 0) batch.renamedOn.push_back(BatchFolder{file.device, 0, fd});
+// The copy under its final name may not be whole after all (a close that
+// reported an error): a time older than any source makes the next run copy
+// it again.
+void markForCopyingAgain(const FileInFlight& file) {
+  const timespec epoch[2] = {{0, 0}, {0, 0}};
+  (void)fileOperations.setTimesByName(file.folder->fd.get(), file.finalName.c_str(), epoch);
+}
+
+void nameOne(FileInFlight& file, FileOutcome& outcome) {
+  const int folder = file.folder->fd.get();
+  if (outcome.error != 0) {
+    outcome.failedAt = FailedAt::flushing;
+  } else if (int naming = nameTemporary(folder, file.temporary, file.finalName.c_str()); naming) {
+    outcome.error = naming;
+    outcome.failedAt = FailedAt::naming;
+  } else {
+    if (file.traits->timesSetAfterNaming)
+      (void)fileOperations.setTimesByName(folder, file.finalName.c_str(), file.times);
+    if (int closing = releaseTemporary(file.temporary); closing != 0) {
+      markForCopyingAgain(file);
+      outcome.error = closing;
+      outcome.failedAt = FailedAt::flushing;
+    }
+    return;
+  }
+  if (int error = discardTemporary(folder, file.temporary); error != 0)
+    outcome.unremoved = file.targetPath + " (its temporary): " + strerror(error);
 }
 
 }  // namespace
@@ -58,22 +79,22 @@ BatchLimits defaultBatchLimits() {
   const std::size_t batches = limits.flushingAtOnce + 1;  // one of them being filled
   rlimit files{};
   if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY) {
-    // What is left after the folders a deep tree holds open, for the
+    // What is left after the folders the walk holds open, for the
     // batches' temporaries and their folders.
     long long room =
-        (static_cast<long long>(files.rlim_cur) - 256) / (2 * static_cast<long long>(batches));
+        (static_cast<long long>(files.rlim_cur) - 512) / (2 * static_cast<long long>(batches));
     limits.files = static_cast<std::size_t>(std::clamp<long long>(room, 8, 2000));
   }
-  limits.files = std::min<std::size_t>(limits.files, (maxRegisteredTemporaries - 16) / batches);
+  limits.files = std::min<std::size_t>(limits.files, (maxRegisteredTemporaries - 256) / batches);
   limits.earlyFrom = std::min<std::size_t>(256, limits.files);
   return limits;
 }
 
 void reserveDescriptorsFor(const BatchLimits& limits, int anyFd) {
   // Temporaries and folders of the batch being filled and of those being
-  // flushed, plus the sources in flight and the folders a deep tree holds.
+  // flushed, plus the sources in flight and the folders the walk holds.
   long long batches = static_cast<long long>(limits.flushingAtOnce) + 1;
-  long long wanted = 2 * batches * static_cast<long long>(limits.files) + 256;
+  long long wanted = 2 * batches * static_cast<long long>(limits.files) + 512;
   rlimit files{};
   if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY)
     wanted = std::min<long long>(wanted, static_cast<long long>(files.rlim_cur));
@@ -81,82 +102,65 @@ void reserveDescriptorsFor(const BatchLimits& limits, int anyFd) {
   if (high >= 0) close(high);
 }
 
-int batchFolderFd(WriteBatch& batch, int folderFd, dev_t device, ino_t inode) {
-  for (const BatchFolder& known : batch.folders)
-    if (known.device == device && known.inode == inode) return known.fd;
-  int fd = fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  batch.folders.push_back(BatchFolder{device, inode, fd});
-  return fd;
-}
-
-void noteTaken(WriteBatch& batch, long long bytes) {
-  if (batch.taken == 0) clock_gettime(CLOCK_MONOTONIC, &batch.started);
-  ++batch.taken;
-  batch.bytes += bytes;
-}
-
-void addToBatch(WriteBatch& batch, PendingFile&& file) {
+void addToBatch(WriteBatch& batch, FileInFlight&& file) {
+  if (batch.files.empty()) clock_gettime(CLOCK_MONOTONIC, &batch.started);
+  batch.bytes += file.seen.st_size;
+  batch.replacing += file.replacing;
   batch.files.push_back(std::move(file));
 }
 
-bool batchIsFull(const WriteBatch& batch) {
-  if (batch.taken == 0) return false;
-  return batch.taken >= batch.limits.files || batch.bytes >= batch.limits.bytes ||
-         nanosecondsSince(batch.started) >= batch.limits.nanoseconds;
+bool batchIsFull(const WriteBatch& batch, const BatchLimits& limits, std::size_t filesOut,
+                 long long bytesOut) {
+  if (batch.files.size() + filesOut == 0) return false;
+  return batch.files.size() + filesOut >= limits.files || batch.bytes + bytesOut >= limits.bytes ||
+         (!batch.files.empty() && nanosecondsSince(batch.started) >= limits.nanoseconds);
 }
 
-std::vector<FileOutcome> completeBatch(WriteBatch& batch) {
-  std::vector<int> errors(batch.files.size(), 0);
-  std::vector<dev_t> devices;
-  for (const PendingFile& file : batch.files)
-    if (std::find(devices.begin(), devices.end(), file.device) == devices.end())
-      devices.push_back(file.device);
-  for (dev_t device : devices) flushDevice(batch, device, errors);
-
-  std::vector<FileOutcome> outcomes;
-  outcomes.reserve(batch.files.size());
+void completeBatch(WriteBatch& batch, const BatchLimits& limits,
+                   std::vector<FileOutcome>& outcomes) {
+  // Each file system once, in the order its first file came.
   for (std::size_t i = 0; i < batch.files.size(); ++i) {
-    PendingFile& file = batch.files[i];
-    FileOutcome outcome{file.shownName, file.targetPath, errors[i], errors[i] != 0};
-    if (outcome.error == 0)
-      outcome.error = nameTemporary(file.folderFd, file.temporary, file.finalName.c_str());
-    if (outcome.error == 0) {
-      rememberRenameOn(batch, file);
-      releaseTemporary(file.temporary);
-    } else {
-      discardTemporary(file.folderFd, file.temporary);
-    }
-    outcomes.push_back(std::move(outcome));
+    const dev_t device = batch.files[i].folder->device;
+    bool seen = false;
+    for (std::size_t j = 0; j < i && !seen; ++j) seen = batch.files[j].folder->device == device;
+    if (!seen) flushDevice(batch, i, limits, outcomes);
   }
-  batch.files.clear();
-  batch.taken = 0;
-  batch.bytes = 0;
-  return outcomes;
+  for (std::size_t i = 0; i < batch.files.size(); ++i) nameOne(batch.files[i], outcomes[i]);
 }
 
-void releaseBatchFolders(WriteBatch& batch) {
-  closeFolders(batch.folders);
-  closeFolders(batch.carried);
-}
-
-void takeRenamedOn(WriteBatch& into, WriteBatch& from) {
-  for (BatchFolder& folder : from.renamedOn) {
-    bool known = false;
-    for (const BatchFolder& have : into.renamedOn) known = known || have.device == folder.device;
-    if (known) {
-      fileOperations.close(folder.fd);
-    } else {
-      into.renamedOn.push_back(folder);
-    }
+void noteNamedOn(NamedOn& named, const FolderRef& folder, FlushScope scope) {
+  if (scope == FlushScope::fileSystem) {
+    for (const FolderRef& known : named.fileSystems)
+      if (known->device == folder->device) return;
+    named.fileSystems.push_back(folder);
+    return;
   }
-  from.renamedOn.clear();
+  // The walk names the files of one folder together: the last one noted is
+  // nearly always the one.
+  for (auto known = named.folders.rbegin(); known != named.folders.rend(); ++known)
+    if (*known == folder) return;
+  named.folders.push_back(folder);
 }
 
-std::vector<int> flushRenames(WriteBatch& batch) {
+std::vector<int> flushNames(NamedOn& named, bool onlyLeftBehind) {
   std::vector<int> errors;
-  for (const BatchFolder& folder : batch.renamedOn)
-    if (fileOperations.syncFileSystem(folder.fd) != 0) errors.push_back(errno);
-  closeFolders(batch.renamedOn);
+  if (!onlyLeftBehind) {
+    for (const FolderRef& folder : named.fileSystems)
+      if (fileOperations.syncFileSystem(folder->fd.get()) != 0) errors.push_back(errno);
+    named.fileSystems.clear();
+  }
+  std::vector<FolderRef> kept;
+  for (FolderRef& folder : named.folders) {
+    // Held by nothing else: no file in flight is named in it any more.
+    if (onlyLeftBehind && folder.use_count() > 1) {
+      kept.push_back(std::move(folder));
+      continue;
+    }
+    // A file system without a flush of folders (EINVAL, or a FUSE process
+    // that has none) keeps its names as it names them, or not at all.
+    if (fileOperations.syncFile(folder->fd.get()) != 0 && errno != EINVAL && errno != ENOSYS)
+      errors.push_back(errno);
+  }
+  named.folders = std::move(kept);
   return errors;
 }

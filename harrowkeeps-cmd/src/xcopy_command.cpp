@@ -11,6 +11,7 @@
 #include "copy_engine.h"
 #include "folder_ancestry.h"
 #include "help_text.h"
+#include "interrupt.h"
 #include "name_lookup.h"
 #include "target_folder.h"
 #include "wildcard.h"
@@ -70,6 +71,15 @@ bool refuseCyclicCopy(const Source& source, const Target& target, const XcopySwi
 }
 
 int finish(const Output& output, const Source& source, const CopyTally& tally) {
+  if (tally.stopSignal != 0) {
+    flushNameLines();
+    endByStop(tally.stopSignal);
+  }
+  if (tally.outOfMemory) {
+    writeLine(output.err, text::insufficientMemory);
+    writeLine(output.out, filesCopiedLine(tally.copied));
+    return tally.copied > 0 ? exitNotAllCopied : exitBadInput;
+  }
   if (tally.matched == 0 && tally.notCopied == 0) {
     return giveUp(output, refuse(std::string(text::fileNotFoundPrefix) +
                                      (source.mask.empty() ? "*.*" : source.mask),
@@ -142,12 +152,12 @@ int runXcopy(const std::vector<Argument>& words, const XcopySettings& settings) 
     return giveUp(output, refusal);
 
   std::deque<TargetFolder> chain(1);
-  openTargetRoot(chain.front(), deepest.fd, target.existing, target.display, sourceInfo.st_dev,
+  openTargetRoot(chain.front(), deepest.fd, target.existing, sourceInfo.st_dev,
                  sourceInfo.st_ino);
   for (const std::string& part : target.missing) {
     TargetFolder& parent = chain.back();
     chain.emplace_back();
-    initTargetChild(chain.back(), parent, part, target.display);
+    initTargetChild(chain.back(), parent, part);
   }
 
   CopyJob job;
@@ -157,6 +167,7 @@ int runXcopy(const std::vector<Argument>& words, const XcopySettings& settings) 
   job.mask = source.mask;
   job.singleName = source.singleName;
   job.target = &chain.back();
+  job.targetDisplay = target.display;
   job.targetAnchorFd = deepest.fd;
   job.renameMask = target.renameMask;
   job.fixedTargetName = target.fixedName;

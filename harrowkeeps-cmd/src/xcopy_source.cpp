@@ -52,8 +52,10 @@ bool resolveSource(const std::string& text, const std::string& drives, Source& s
   }
   NameLookup found = findName(source.folder, last);
   if (!found.found) {
+    // Nothing of that name at all is a source that is not there, as with a
+    // missing folder: XCOPY's 4, where 1 is for a mask that took nothing.
     refusal = refuse(std::string(text::fileNotFoundPrefix) + last, "looked for in " + source.folder,
-                     exitNoFiles);
+                     exitBadInput);
     return false;
   }
   std::string named = joinUnixPath(source.folder, found.actualName);

@@ -163,9 +163,9 @@ int flushOnceTheNamesShow(int fd) {
 
 std::string outputAtLargeCopy;
 
-ssize_t copyRangeNotingOutput(int from, int to, size_t size) {
+ssize_t copyRangeNotingOutput(int from, off_t* fromOffset, int to, off_t* toOffset, size_t size) {
   if (size >= (4u << 20) && outputAtLargeCopy.empty()) outputAtLargeCopy = inProcessOutputSoFar();
-  return copy_file_range(from, nullptr, to, nullptr, size, 0);
+  return copy_file_range(from, fromOffset, to, toOffset, size, 0);
 }
 
 int noClone(int, int) {

@@ -1,7 +1,8 @@
-// Two source names that one case-insensitive target name would merge: the
-// first is copied, the second named as not copied, and the run says so.
+// Two source names that one target name would merge: the first is copied,
+// the second named as not copied, and the run says so.
 #include <gtest/gtest.h>
 
+#include "file_operations.h"
 #include "test_support.h"
 
 namespace {
@@ -37,32 +38,73 @@ TEST_F(NameClash, RenameMaskThatMergesTwoNamesCopiesTheFirstOnly) {
   EXPECT_EQ(readFile(sandbox.j + "/BaBa/a.bas"), "upper");
 }
 
-TEST_F(NameClash, FoldersAndFilesDifferingOnlyInCaseAreNotMerged) {
-  makeFolders(sandbox.c + "/Docs/WORK");
-  makeFolders(sandbox.c + "/Docs/Work");
-  writeFile(sandbox.c + "/Docs/WORK/x.txt", "from WORK");
-  writeFile(sandbox.c + "/Docs/Work/x.txt", "from Work");
-  writeFile(sandbox.c + "/Docs/Notes", "a file");
-  makeFolders(sandbox.c + "/Docs/notes");
-  writeFile(sandbox.c + "/Docs/notes/y.txt", "y");
-  options.mergeOutput = true;
-  RunResult run = xcopy("C:\\Docs J:\\Docs /S /D /I /Y");
+// exFAT, FAT and NTFS take "WORK" and "Work" for one name; ext4, tmpfs and
+// most shares hold both. Where the target holds both, both are copied, each
+// to its own name; where it cannot, the second is named as not copied.
+// Every letter counts, not only A to Z.
+FileOperations kernel;
+int describeAsExfat(int fd, FileSystemFacts* facts) {
+  int result = kernel.describeFileSystem(fd, facts);
+  facts->type = 0x2011BAB0;
+  return result;
+}
+
+class CaseTwins : public SandboxTest {
+ protected:
+  void SetUp() override {
+    SandboxTest::SetUp();
+    kernel = fileOperations;
+    makeFolders(sandbox.c + "/Docs/WORK");
+    makeFolders(sandbox.c + "/Docs/Work");
+    writeFile(sandbox.c + "/Docs/WORK/x.txt", "from WORK");
+    writeFile(sandbox.c + "/Docs/Work/x.txt", "from Work");
+    writeFile(sandbox.c + "/Docs/Notes", "a file");
+    makeFolders(sandbox.c + "/Docs/notes");
+    writeFile(sandbox.c + "/Docs/notes/y.txt", "y");
+    writeFile(sandbox.c + "/Docs/\xc3\x9c.txt", "upper");  // U+00DC
+    writeFile(sandbox.c + "/Docs/\xc3\xbc.txt", "lower");  // U+00FC
+  }
+  void TearDown() override {
+    fileOperations = kernel;
+    SandboxTest::TearDown();
+  }
+};
+
+TEST_F(CaseTwins, ATargetThatTellsCaseApartGetsEachOfThem) {
+  const std::string job = "C:\\Docs J:\\Docs /S /D /I /Y";
+  InProcessResult run = runXcopyHere(job, sandbox.drives);
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_EQ(lines(run.output).back(), "6 File(s) copied") << run.output;
+  EXPECT_EQ(filesBelow(sandbox.j + "/Docs"), filesBelow(sandbox.c + "/Docs"));
+  EXPECT_EQ(readFile(sandbox.j + "/Docs/Work/x.txt"), "from Work");
+  EXPECT_EQ(readFile(sandbox.j + "/Docs/\xc3\xbc.txt"), "lower");
+  // And the next run finds each copy under its own name.
+  EXPECT_EQ(runXcopyHere(job, sandbox.drives).output, "0 File(s) copied\n");
+}
+
+TEST_F(CaseTwins, ATargetThatDoesNotTakesTheFirstAndNamesTheSecond) {
+  fileOperations.describeFileSystem = describeAsExfat;
+  InProcessResult run = runXcopyHere("C:\\Docs J:\\Docs /S /D /I /Y", sandbox.drives);
   EXPECT_EQ(run.exitCode, 5);
-  EXPECT_EQ(lines(run.out), (std::vector<std::string>{
-                                "C:\\Docs\\Notes",
-                                "C:\\Docs\\notes",
-                                "Not copied - its name on the target is taken",
-                                "  J:\\Docs\\notes is the copy of C:\\Docs\\Notes",
-                                "C:\\Docs\\WORK\\x.txt",
-                                "C:\\Docs\\Work",
-                                "Not copied - its name on the target is taken",
-                                "  J:\\Docs\\Work is the copy of C:\\Docs\\WORK",
-                                "2 File(s) copied",
-                                "2 File(s) not copied",
-                            }));
+  EXPECT_EQ(lines(run.output), (std::vector<std::string>{
+                                   "C:\\Docs\\Notes",
+                                   "C:\\Docs\\\xc3\x9c.txt",
+                                   "C:\\Docs\\\xc3\xbc.txt",
+                                   "Not copied - its name on the target is taken",
+                                   "  J:\\Docs\\\xc3\xbc.txt is the copy of C:\\Docs\\\xc3\x9c.txt",
+                                   "C:\\Docs\\notes",
+                                   "Not copied - its name on the target is taken",
+                                   "  J:\\Docs\\notes is the copy of C:\\Docs\\Notes",
+                                   "C:\\Docs\\WORK\\x.txt",
+                                   "C:\\Docs\\Work",
+                                   "Not copied - its name on the target is taken",
+                                   "  J:\\Docs\\Work is the copy of C:\\Docs\\WORK",
+                                   "3 File(s) copied",
+                                   "3 File(s) not copied",
+                               }));
   EXPECT_EQ(readFile(sandbox.j + "/Docs/WORK/x.txt"), "from WORK");
   EXPECT_EQ(filesBelow(sandbox.j + "/Docs"),
-            (std::vector<std::string>{"Notes", "WORK/", "WORK/x.txt"}));
+            (std::vector<std::string>{"Notes", "WORK/", "WORK/x.txt", "\xc3\x9c.txt"}));
 }
 
 // The same for letters beyond A-Z: Ü and ü, Äpfel and ÄPFEL are one name.

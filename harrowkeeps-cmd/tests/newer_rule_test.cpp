@@ -2,7 +2,10 @@
 // file system keeps times.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "newer_rule.h"
+#include "target_traits.h"
 #include "time_resolution.h"
 
 namespace {
@@ -64,10 +67,30 @@ TEST(TimeResolution, LearnedFromWhatAFileSystemKeptOfTheProbe) {
 }
 
 TEST(TimeResolution, WithoutAProbeTheTypeNeverGivesCoarserSteps) {
-  EXPECT_EQ(timeResolutionOfType(0x4d44), 2 * second);    // vfat
-  EXPECT_EQ(timeResolutionOfType(0x2011BAB0), 10000000);  // exfat
-  EXPECT_EQ(timeResolutionOfType(0xEF53), 1);             // ext4
-  EXPECT_EQ(timeResolutionOfType(0x65735546), 1);         // FUSE: whatever is behind it
+  EXPECT_EQ(timeStepOfType(0x4d44), 2 * second);    // vfat
+  EXPECT_EQ(timeStepOfType(0x2011BAB0), 10000000);  // exfat
+  EXPECT_EQ(timeStepOfType(0xEF53), 1);             // ext4
+  EXPECT_EQ(timeStepOfType(0x65735546), 1);         // FUSE: whatever is behind it
+}
+
+// Where nothing can be written, the copies already there tell the step: the
+// coarsest one every time of theirs is a multiple of.
+TEST(TimeResolution, TheTimesOfCopiesShowTheStepTheyWereKeptIn) {
+  struct Case {
+    std::vector<timespec> times;
+    long long step;
+    const char* target;
+  };
+  const Case cases[] = {
+      {{}, 1, "nothing there yet"},
+      {{{1700000000, 0}, {1700000002, 0}, {1699999998, 0}}, 2 * second, "FAT"},
+      {{{1700000000, 0}, {1700000001, 0}}, second, "exFAT through FUSE"},
+      {{{1700000001, 10000000}, {1700000001, 500000000}}, 10000000, "the kernel's exFAT"},
+      {{{1700000001, 123456700}, {1700000001, 0}}, 100, "NTFS"},
+      {{{1700000001, 123456789}, {1700000000, 0}}, 1, "ext4"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(stepShownByTimes(c.times.data(), c.times.size()), c.step) << c.target;
 }
 
 }  // namespace

@@ -184,7 +184,7 @@ TEST_F(TreeCopy, EveryMessageAndExitCode) {
        {"Invalid drive specification", "  1: is not a drive letter"},
        {"0 File(s) copied"}},
       {"/CXCOPY C:\\Lottery J:\\Lottery /S /D /I /Y",
-       1,
+       4,
        {"File not found - Lottery", "  looked for in " + cFolder},
        {"0 File(s) copied"}},
       {"/CXCOPY C:\\BAS\\*.zip J:\\x /S /D /I /Y",

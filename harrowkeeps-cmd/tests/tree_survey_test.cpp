@@ -35,7 +35,9 @@ class Survey : public SandboxTest {
   SurveyedFolder* take(const std::vector<std::string>& path, const std::string& folder) {
     struct stat info {};
     if (stat((root() + folder).c_str(), &info) != 0) info = {};
-    return takeSurveyedFolder(survey, path, info.st_dev, info.st_ino);
+    std::string key;
+    for (const std::string& name : path) appendToKey(key, name);
+    return takeSurveyedFolder(survey, key, info.st_dev, info.st_ino);
   }
 
   TreeSurvey survey;

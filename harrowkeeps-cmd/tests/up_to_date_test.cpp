@@ -7,7 +7,7 @@
 #include "file_operations.h"
 #include "newer_rule.h"
 #include "test_support.h"
-#include "time_resolution.h"
+#include "target_traits.h"
 
 namespace {
 
@@ -27,9 +27,13 @@ int setTimesInSteps(int fd, const timespec times[2]) {
   return kernel.setTimes(fd, kept);
 }
 
-// One that keeps no time it is given, only the time of the change.
+// One that keeps no time it is given, only the time of the change, whether
+// it is set on an open file or on a name.
 int setTimesToNow(int fd, const timespec*) {
   return kernel.setTimes(fd, nullptr);
+}
+int setTimesByNameToNow(int folderFd, const char* name, const timespec*) {
+  return kernel.setTimesByName(folderFd, name, nullptr);
 }
 
 class UpToDate : public SandboxTest {
@@ -59,7 +63,7 @@ constexpr long long tenOClock = 1767261600;  // 2026-01-01 10:00:00
 // a change the copy can keep, so it is copied.
 TEST_F(UpToDate, SubSecondEditIsCopiedWhereTheTargetKeepsNanoseconds) {
   int folder = open(sandbox.j.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  long long here = probeTimeResolution(folder);
+  long long here = learnTargetTraits(folder).timeStep;
   close(folder);
   if (here > 1000000) GTEST_SKIP() << "the temporary folder keeps times in steps of " << here;
   makeFolders(sandbox.c + "/Lottery");
@@ -122,6 +126,7 @@ TEST_F(UpToDate, TwoSecondTargetCopiesNothingTwiceAndStillSeesChanges) {
 // to be up to date: each run copies again rather than trust them.
 TEST_F(UpToDate, TargetThatKeepsNoTimesIsNeverTakenAsUpToDate) {
   fileOperations.setTimes = setTimesToNow;
+  fileOperations.setTimesByName = setTimesByNameToNow;
   makeFolders(sandbox.c + "/Lottery");
   edit("v1", tenOClock, 0);
   EXPECT_TRUE(contains(copyHere().output, "1 File(s) copied"));
