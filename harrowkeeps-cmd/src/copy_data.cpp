@@ -63,8 +63,8 @@ DataCopy copyThroughBuffer(Stretch& stretch) {
   thread_local std::vector<char> buffer(1u << 20);
   while (stretch.at < stretch.end) {
     if (stopNoted(stretch)) return DataCopy{EINTR, false, 0};
-    size_t want = static_cast<size_t>(std::min<off_t>(stretch.end - stretch.at,
-                                                      static_cast<off_t>(buffer.size())));
+    size_t want = static_cast<size_t>(
+        std::min<off_t>(stretch.end - stretch.at, static_cast<off_t>(buffer.size())));
     ssize_t got = pread(stretch.in, buffer.data(), want, stretch.at);
     if (got < 0) {
       if (errno == EINTR) continue;

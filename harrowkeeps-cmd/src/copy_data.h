@@ -7,9 +7,9 @@
 #include <sys/types.h>
 
 struct DataCopy {
-  int error = 0;           // 0 or an errno
-  bool onSource = false;   // the error came from reading the source
-  long long bytes = 0;     // the size the copy has: less than the source's if it shrank
+  int error = 0;          // 0 or an errno
+  bool onSource = false;  // the error came from reading the source
+  long long bytes = 0;    // the size the copy has: less than the source's if it shrank
 };
 
 // Copies the open source `in`, as `source` describes it, into the empty

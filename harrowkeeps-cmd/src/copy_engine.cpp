@@ -205,8 +205,8 @@ void takeFolder(Walk& walk) {
     twins = entries[i].folded == entries[i - 1].folded;
   const TargetTraits& traits = traitsFor(walk, target);
   target.caseSensitive = traits.caseSensitive;
-  target.namesMayClash = !job.renameMask.empty() || !job.fixedTargetName.empty() ||
-                         (twins && !traits.caseSensitive);
+  target.namesMayClash =
+      !job.renameMask.empty() || !job.fixedTargetName.empty() || (twins && !traits.caseSensitive);
   const bool exactName = twins && traits.caseSensitive && job.renameMask.empty();
 
   const SurveyedFolder* surveyed = targetSurveyOf(walk, target);
@@ -261,16 +261,15 @@ void enterFolder(Walk& walk, const SubFolder& sub) {
   }
   struct stat info {};
   if (fstat(fd.get(), &info) != 0 || walk.foldersOnPath.count({info.st_dev, info.st_ino})) {
-    reportNotCopied(walk, shown, text::notCopiedLoop,
-                    (sub.isLink ? leadsTo(parentFd, walk.sourcePath, entry.name)
-                                : path + " is mounted") +
-                        ", a folder on the path being copied");
+    reportNotCopied(
+        walk, shown, text::notCopiedLoop,
+        (sub.isLink ? leadsTo(parentFd, walk.sourcePath, entry.name) : path + " is mounted") +
+            ", a folder on the path being copied");
     return;
   }
   if (sub.isLink && walk.job.targetAnchorFd >= 0 &&
       isSameOrBelow(walk.job.targetAnchorFd, info.st_dev, info.st_ino)) {
-    reportNotCopied(walk, shown,
-                    text::notCopiedHoldsTarget,
+    reportNotCopied(walk, shown, text::notCopiedHoldsTarget,
                     leadsTo(parentFd, walk.sourcePath, entry.name) + ", which holds the target " +
                         targetFolderPath(*walk.job.target));
     return;
@@ -297,8 +296,7 @@ void leaveFolder(Walk& walk) {
 void walkTree(Walk& walk) {
   const CopyJob& job = walk.job;
   pushLevel(walk, job.target, true);
-  pushFolder(walk.sourceFolders, OwnedFd(fcntl(job.sourceFolderFd, F_DUPFD_CLOEXEC, 0)), "",
-             false);
+  pushFolder(walk.sourceFolders, OwnedFd(fcntl(job.sourceFolderFd, F_DUPFD_CLOEXEC, 0)), "", false);
   const StackedFolder& root = walk.sourceFolders.levels.back();
   walk.foldersOnPath.insert({root.device, root.inode});
   if (job.switches.subfolders)
@@ -320,8 +318,7 @@ void walkTree(Walk& walk) {
 void copySingleFile(Walk& walk) {
   const CopyJob& job = walk.job;
   pushLevel(walk, job.target, true);
-  pushFolder(walk.sourceFolders, OwnedFd(fcntl(job.sourceFolderFd, F_DUPFD_CLOEXEC, 0)), "",
-             false);
+  pushFolder(walk.sourceFolders, OwnedFd(fcntl(job.sourceFolderFd, F_DUPFD_CLOEXEC, 0)), "", false);
   SourceEntry entry{job.singleName, foldCase(job.singleName), DT_UNKNOWN};
   SourceFile file;
   file.kind = classify(job.sourceFolderFd, entry, file.info, file.viaLink);
@@ -338,9 +335,9 @@ void copySingleFile(Walk& walk) {
   } else if (file.kind == EntryKind::special) {
     reportSkipped(walk, job.sourceDisplay);
   } else if (file.kind == EntryKind::brokenLink) {
-    reportNotCopied(walk, job.sourceDisplay, text::notCopiedBrokenLink,
-                    leadsTo(job.sourceFolderFd, job.sourcePath, entry.name) +
-                        ", which does not exist");
+    reportNotCopied(
+        walk, job.sourceDisplay, text::notCopiedBrokenLink,
+        leadsTo(job.sourceFolderFd, job.sourcePath, entry.name) + ", which does not exist");
   }
 }
 

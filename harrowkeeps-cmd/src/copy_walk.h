@@ -94,11 +94,11 @@ struct Walk {
   FolderStack sourceFolders;
   std::deque<WalkLevel> levels;
   std::set<std::pair<dev_t, ino_t>> foldersOnPath;  // source folders being copied
-  std::string shown;        // the source folder as the user named it
-  std::string sourcePath;   // its Unix path
-  std::string sourceKey;    // for the source survey
-  std::string targetKey;    // for the target survey
-  std::string targetShown;  // the target folder as the user named it
+  std::string shown;                                // the source folder as the user named it
+  std::string sourcePath;                           // its Unix path
+  std::string sourceKey;                            // for the source survey
+  std::string targetKey;                            // for the target survey
+  std::string targetShown;                          // the target folder as the user named it
 
   // Once per target file system.
   std::deque<std::pair<dev_t, TargetTraits>> traits;
@@ -107,13 +107,13 @@ struct Walk {
   // batch they will join: a batch's limits bound what is held open.
   std::size_t filesOut = 0;
   long long bytesOut = 0;
-  std::unique_ptr<FilesInFlight> filling;              // not yet handed out
-  std::deque<std::unique_ptr<FilesInFlight>> inFlight;  // in the order handed out
-  WriteBatch batch;                                     // being filled
+  std::unique_ptr<FilesInFlight> filling;                     // not yet handed out
+  std::deque<std::unique_ptr<FilesInFlight>> inFlight;        // in the order handed out
+  WriteBatch batch;                                           // being filled
   std::deque<std::unique_ptr<BatchInCompletion>> completing;  // oldest first
   std::size_t replacingInCompletion = 0;
   NamedOn named;
-  std::vector<std::string> unremoved;  // temporaries that could not be removed
+  std::vector<std::string> unremoved;       // temporaries that could not be removed
   std::vector<std::string> shownNotCopied;  // on a stop: names out, files not under them
 
   WorkerPool writers;

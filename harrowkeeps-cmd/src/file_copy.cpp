@@ -518,8 +518,8 @@ void finishCopies(Walk& walk) {
   }
   flushNameLines();
   if (!walk.shownNotCopied.empty()) {
-    writeLine(walk.job.output.err, walk.tally.outOfMemory ? text::insufficientMemoryNotCopied
-                                                          : text::stoppedNotCopied);
+    writeLine(walk.job.output.err,
+              walk.tally.outOfMemory ? text::insufficientMemoryNotCopied : text::stoppedNotCopied);
     for (const std::string& name : walk.shownNotCopied)
       writeLine(walk.job.output.err, detailLine(name));
   }

@@ -121,8 +121,9 @@ int makeOne(TargetFolder& folder) {
     return folder.problem;
   }
   int made = fileOperations.makeFolderAt(above->fd.get(), folder.name.c_str(), 0777);
-  int fd = (made == 0 || errno == EEXIST) ? openat(above->fd.get(), folder.name.c_str(), folderOpenFlags)
-                                          : -1;
+  int fd = (made == 0 || errno == EEXIST)
+               ? openat(above->fd.get(), folder.name.c_str(), folderOpenFlags)
+               : -1;
   if (fd < 0) {
     becomeUnusable(folder, errno);
     return folder.problem;
@@ -173,13 +174,12 @@ bool removeLeftover(TargetFolder& folder, const std::string& name, std::string& 
   if (!handle) return false;
   int error = 0;
   if (removeIfAbandoned(handle->fd.get(), name, error)) return true;
-  if (error != 0)
-    problem = joinUnixPath(targetFolderPath(folder), name) + ": " + strerror(error);
+  if (error != 0) problem = joinUnixPath(targetFolderPath(folder), name) + ": " + strerror(error);
   return false;
 }
 
-void openTargetRoot(TargetFolder& folder, int folderFd, const std::string& path,
-                    dev_t sourceDevice, ino_t sourceInode) {
+void openTargetRoot(TargetFolder& folder, int folderFd, const std::string& path, dev_t sourceDevice,
+                    ino_t sourceInode) {
   folder = TargetFolder{};
   folder.name = path;
   folder.sourceDevice = sourceDevice;

@@ -60,8 +60,8 @@ struct TargetFolder {
 // links). The root takes a descriptor of its own of that same folder, so the
 // folder the checks were made on is the one written to. `path` is for
 // messages.
-void openTargetRoot(TargetFolder& folder, int folderFd, const std::string& path,
-                    dev_t sourceDevice, ino_t sourceInode);
+void openTargetRoot(TargetFolder& folder, int folderFd, const std::string& path, dev_t sourceDevice,
+                    ino_t sourceInode);
 
 // The problem of a folder below the target root that is the source itself.
 constexpr int insideSourceProblem = -1;

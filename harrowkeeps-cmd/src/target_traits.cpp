@@ -233,13 +233,14 @@ TargetTraits learnTargetTraits(int folderFd) {
     long long shown = stepShownByTimes(sample.times.data(), sample.times.size());
     long long typed = timeStepOfType(facts.type);
     traits.timeStep = shown > typed ? shown : typed;
-    traits.caseSensitive = !isCaseInsensitiveType(facts.type) && sample.caseAnswers > 0 &&
-                           !sample.foundInOtherCase;
+    traits.caseSensitive =
+        !isCaseInsensitiveType(facts.type) && sample.caseAnswers > 0 && !sample.foundInOtherCase;
     return traits;
   }
   if (isCaseInsensitiveType(facts.type)) traits.caseSensitive = false;
   // Where data is flushed per file, temporaries are named from the start:
   // the rename is what such targets are known to do right.
-  if (traits.flush == FlushScope::fileSystem) traits.unnamedTemporaries = unnamedTemporariesWork(folderFd);
+  if (traits.flush == FlushScope::fileSystem)
+    traits.unnamedTemporaries = unnamedTemporariesWork(folderFd);
   return traits;
 }

@@ -36,4 +36,3 @@ long long resolutionFromStored(const timespec& set, const timespec& stored) {
   }
   return timesNotKept;
 }
-

@@ -128,8 +128,8 @@ void surveyTree(TreeSurvey& survey, OwnedFd root) {
     const std::size_t at = here.next++;
     int parent = topFolderFd(folders);
     if (parent < 0) break;
-    OwnedFd child(openat(parent, here.names[at].c_str(),
-                         O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    OwnedFd child(
+        openat(parent, here.names[at].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!child.valid()) continue;
     const std::size_t keyLength = key.size();
     appendToKey(key, here.folded[at]);

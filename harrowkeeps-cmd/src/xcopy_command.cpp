@@ -152,8 +152,7 @@ int runXcopy(const std::vector<Argument>& words, const XcopySettings& settings) 
     return giveUp(output, refusal);
 
   std::deque<TargetFolder> chain(1);
-  openTargetRoot(chain.front(), deepest.fd, target.existing, sourceInfo.st_dev,
-                 sourceInfo.st_ino);
+  openTargetRoot(chain.front(), deepest.fd, target.existing, sourceInfo.st_dev, sourceInfo.st_ino);
   for (const std::string& part : target.missing) {
     TargetFolder& parent = chain.back();
     chain.emplace_back();

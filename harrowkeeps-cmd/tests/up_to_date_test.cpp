@@ -6,8 +6,8 @@
 
 #include "file_operations.h"
 #include "newer_rule.h"
-#include "test_support.h"
 #include "target_traits.h"
+#include "test_support.h"
 
 namespace {
 
