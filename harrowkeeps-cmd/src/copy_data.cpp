@@ -65,7 +65,7 @@ DataCopy copyThroughBuffer(Stretch& stretch) {
     if (stopNoted(stretch)) return DataCopy{EINTR, false, 0};
     size_t want = static_cast<size_t>(
         std::min<off_t>(stretch.end - stretch.at, static_cast<off_t>(buffer.size())));
-    ssize_t got = pread(stretch.in, buffer.data(), want, stretch.at);
+    ssize_t got = fileOperations.readAt(stretch.in, buffer.data(), want, stretch.at);
     if (got < 0) {
       if (errno == EINTR) continue;
       return DataCopy{errno, true, 0};

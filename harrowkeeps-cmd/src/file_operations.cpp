@@ -86,6 +86,7 @@ FileOperations realFileOperations() {
   calls.unlinkAt = unlinkat;
   calls.close = ::close;
   calls.write = ::write;
+  calls.readAt = ::pread;
   calls.cloneFile = cloneReal;
   calls.copyRange = copyRangeReal;
   calls.sendFile = sendFileReal;

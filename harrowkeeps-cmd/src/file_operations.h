@@ -1,8 +1,9 @@
 // Every call that changes the target or makes it durable goes through this
-// table, so a test can stand between the copy and the kernel and see the
-// order in which data, flushes and renames happen, or make a file system
-// that keeps coarse times, stamps its own, fails a flush or a close, or
-// behaves like a network share. The program itself never changes it.
+// table (and the source's reads through a buffer), so a test can stand
+// between the copy and the kernel and see the order in which data, flushes
+// and renames happen, or make a file system that keeps coarse times, stamps
+// its own, fails a read, a flush or a close, or behaves like a network
+// share. The program itself never changes it.
 #pragma once
 
 #include <sys/stat.h>
@@ -24,7 +25,8 @@ struct FileOperations {
   int (*unlinkAt)(int folderFd, const char* name, int flags);
   int (*close)(int fd);
   ssize_t (*write)(int fd, const void* data, size_t size);
-  int (*cloneFile)(int to, int from);  // a reflink of the whole file
+  ssize_t (*readAt)(int fd, void* data, size_t size, off_t offset);  // pread, of a source
+  int (*cloneFile)(int to, int from);                                // a reflink of the whole file
   // copy_file_range between the two offsets, which it moves on
   ssize_t (*copyRange)(int from, off_t* fromOffset, int to, off_t* toOffset, size_t size);
   // sendfile from the offset, which it moves on, to `to`'s own position
