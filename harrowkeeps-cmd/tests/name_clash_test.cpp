@@ -107,29 +107,30 @@ TEST_F(CaseTwins, ATargetThatDoesNotTakesTheFirstAndNamesTheSecond) {
             (std::vector<std::string>{"Notes", "WORK/", "WORK/x.txt", "\xc3\x9c.txt"}));
 }
 
-// The same for letters beyond A-Z: Ü and ü, Äpfel and ÄPFEL are one name.
-TEST_F(NameClash, NamesDifferingOnlyInTheCaseOfOtherLettersAreNotMerged) {
+// The same for folders whose names differ in the case of letters beyond
+// A-Z, onto a target that takes them for one.
+TEST_F(CaseTwins, FoldersDifferingInTheCaseOfOtherLettersAreNotMerged) {
+  fileOperations.describeFileSystem = describeAsExfat;
   makeFolders(sandbox.c + "/Obst/Äpfel");
   makeFolders(sandbox.c + "/Obst/äpfel");
   writeFile(sandbox.c + "/Obst/Äpfel/x.txt", "from Äpfel");
   writeFile(sandbox.c + "/Obst/äpfel/x.txt", "from äpfel");
   writeFile(sandbox.c + "/Obst/Ü.txt", "upper");
   writeFile(sandbox.c + "/Obst/ü.txt", "lower");
-  options.mergeOutput = true;
-  RunResult run = xcopy("C:\\Obst J:\\Obst /S /D /I /Y");
+  InProcessResult run = runXcopyHere("C:\\Obst J:\\Obst /S /D /I /Y", sandbox.drives);
   EXPECT_EQ(run.exitCode, 5);
-  EXPECT_EQ(lines(run.out), (std::vector<std::string>{
-                                "C:\\Obst\\Ü.txt",
-                                "C:\\Obst\\ü.txt",
-                                "Not copied - its name on the target is taken",
-                                "  J:\\Obst\\ü.txt is the copy of C:\\Obst\\Ü.txt",
-                                "C:\\Obst\\Äpfel\\x.txt",
-                                "C:\\Obst\\äpfel",
-                                "Not copied - its name on the target is taken",
-                                "  J:\\Obst\\äpfel is the copy of C:\\Obst\\Äpfel",
-                                "2 File(s) copied",
-                                "2 File(s) not copied",
-                            }));
+  EXPECT_EQ(lines(run.output), (std::vector<std::string>{
+                                   "C:\\Obst\\Ü.txt",
+                                   "C:\\Obst\\ü.txt",
+                                   "Not copied - its name on the target is taken",
+                                   "  J:\\Obst\\ü.txt is the copy of C:\\Obst\\Ü.txt",
+                                   "C:\\Obst\\Äpfel\\x.txt",
+                                   "C:\\Obst\\äpfel",
+                                   "Not copied - its name on the target is taken",
+                                   "  J:\\Obst\\äpfel is the copy of C:\\Obst\\Äpfel",
+                                   "2 File(s) copied",
+                                   "2 File(s) not copied",
+                               }));
   EXPECT_EQ(filesBelow(sandbox.j + "/Obst"),
             (std::vector<std::string>{"Äpfel/", "Äpfel/x.txt", "Ü.txt"}));
   EXPECT_EQ(readFile(sandbox.j + "/Obst/Ü.txt"), "upper");
