@@ -14,6 +14,7 @@
 #include "dos_path.h"
 #include "folder_ancestry.h"
 #include "interrupt.h"
+#include "memory_reserve.h"
 #include "name_lookup.h"
 #include "source_entries.h"
 #include "temporary_file.h"
@@ -46,18 +47,6 @@ std::string shownFor(const Walk& walk, const std::string& name) {
   appendShown(shown, name);
   return shown;
 }
-
-// A memory reserve, given back when memory runs out so that the copying can
-// still be ended in order: temporaries removed, the names shown, the count.
-struct MemoryReserve {
-  char* block = nullptr;
-  MemoryReserve() : block(new (std::nothrow) char[1 << 20]) {}
-  ~MemoryReserve() { delete[] block; }
-  void giveBack() {
-    delete[] block;
-    block = nullptr;
-  }
-};
 
 // --- the folders on the way down
 
@@ -352,8 +341,14 @@ Walk::Walk(const CopyJob& copyJob) : job(copyJob) {
   flushers.doneHereFirst = 1;
 }
 
+Walk::~Walk() {
+  stopWorkers(writers);
+  stopWorkers(flushers);
+  stopTreeSurvey(sourceSurvey);
+  stopTreeSurvey(targetSurvey);
+}
+
 CopyTally runCopy(const CopyJob& job) {
-  MemoryReserve reserve;
   Walk walk{job};
   reserveDescriptorsFor(walk.limits, job.sourceFolderFd);
   walk.shown = job.sourceDisplay;
@@ -367,17 +362,20 @@ CopyTally runCopy(const CopyJob& job) {
       walkTree(walk);
     }
   } catch (const std::bad_alloc&) {
-    reserve.giveBack();
     walk.tally.outOfMemory = true;
   }
   if (int signal = stopRequested(); signal != 0) walk.tally.stopSignal = signal;
-  try {
-    finishCopies(walk);
-  } catch (const std::bad_alloc&) {
-    reserve.giveBack();
-    walk.tally.outOfMemory = true;
-    finishCopies(walk);
+  if (memoryRanOut()) walk.tally.outOfMemory = true;
+  // Each step of the end takes up where a failed one left off.
+  for (int tries = 0; tries < 3; ++tries) {
+    try {
+      finishCopies(walk);
+      break;
+    } catch (const std::bad_alloc&) {
+      walk.tally.outOfMemory = true;
+    }
   }
+  if (walk.tally.outOfMemory) removeRegisteredTemporaries();
   // A stop taken here is ended by the caller, once it has said its last.
   if (walk.tally.stopSignal == 0) takeStopsAtOnce();
   return walk.tally;

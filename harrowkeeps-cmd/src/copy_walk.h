@@ -28,6 +28,7 @@
 #include "file_in_flight.h"
 #include "folder_stack.h"
 #include "interrupt.h"
+#include "memory_reserve.h"
 #include "source_entries.h"
 #include "target_traits.h"
 #include "tree_survey.h"
@@ -39,12 +40,14 @@
 struct FilesInFlight {
   std::vector<FileInFlight> files;
   bool done = false;
+  std::size_t takenBack = 0;  // files the walk has taken back
 };
 
 struct BatchInCompletion {
   WriteBatch batch;
   std::vector<FileOutcome> outcomes;
   bool done = false;
+  std::size_t collected = 0;  // outcomes the walk has taken in
 };
 
 // A source sub-folder still to go into.
@@ -83,6 +86,11 @@ struct FlightPlan {
 
 struct Walk {
   explicit Walk(const CopyJob& copyJob);
+  // Every thread is joined on every way out, an exception's too, before
+  // what they work on goes.
+  ~Walk();
+  Walk(const Walk&) = delete;
+  Walk& operator=(const Walk&) = delete;
   const CopyJob& job;
   BatchLimits limits;
   FlightPlan plan;
@@ -125,6 +133,7 @@ struct Walk {
 // Whether the walk is to go on no further; notes a stop asked for.
 inline bool walkEnded(Walk& walk) {
   if (walk.tally.stopSignal == 0) walk.tally.stopSignal = stopRequested();
+  if (memoryRanOut()) walk.tally.outOfMemory = true;
   return walk.tally.interrupted || walk.tally.unanswered || walk.tally.stopSignal != 0 ||
          walk.tally.outOfMemory;
 }

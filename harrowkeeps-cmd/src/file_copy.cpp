@@ -176,7 +176,9 @@ void takeBackFinished(Walk& walk, bool wait) {
     } else if (!isDone(walk.writers, first.done)) {
       return;
     }
-    for (FileInFlight& file : first.files) takeBack(walk, file);
+    // Counted first: should taking one back fail for want of memory, the
+    // end of the copy goes on after it, not through it again.
+    while (first.takenBack < first.files.size()) takeBack(walk, first.files[first.takenBack++]);
     walk.inFlight.pop_front();
   }
 }
@@ -188,15 +190,17 @@ void collectCompletion(Walk& walk) {
   if (walk.completing.empty()) return;
   BatchInCompletion& completion = *walk.completing.front();
   waitShowingNames(walk.flushers, completion.done);
-  for (std::size_t i = 0; i < completion.batch.files.size(); ++i) {
+  while (completion.collected < completion.batch.files.size()) {
+    const std::size_t i = completion.collected++;
     const FileInFlight& file = completion.batch.files[i];
     const FileOutcome& outcome = completion.outcomes[i];
-    if (!outcome.unremoved.empty()) walk.unremoved.push_back(outcome.unremoved);
     if (outcome.error == 0) {
       ++walk.tally.copied;
       noteNamedOn(walk.named, file.folder, FlushScope::fileSystem);
+      if (!outcome.unremoved.empty()) walk.unremoved.push_back(outcome.unremoved);
       continue;
     }
+    if (!outcome.unremoved.empty()) walk.unremoved.push_back(outcome.unremoved);
     reportFailure(walk, outcome.failedAt, outcome.error, file.sourcePath, file.targetPath,
                   file.shownName);
   }
@@ -417,7 +421,9 @@ const TargetTraits& traitsFor(Walk& walk, TargetFolder& folder) {
   const dev_t device = handle ? handle->device : 0;
   for (const auto& [known, traits] : walk.traits)
     if (known == device) return traits;
-  TargetTraits learned = handle ? learnTargetTraits(handle->fd.get()) : TargetTraits{};
+  TargetTraits learned =
+      handle ? learnTargetTraits(handle->fd.get(), targetFolderPath(*present), walk.unremoved)
+             : TargetTraits{};
   if (!handle) learned.caseSensitive = false;
   if (walk.traits.empty()) planFlights(walk, learned);
   walk.traits.emplace_back(device, learned);

@@ -185,6 +185,17 @@ void clearTemporary(int slot) {
   if (slot < firstMaybeFree) firstMaybeFree = slot;
 }
 
+void removeRegisteredTemporaries() {
+  std::lock_guard<std::mutex> guard(slotsLock);
+  for (TemporarySlot& slot : temporaries) {
+    int folder = slot.folderFd.load(std::memory_order_acquire);
+    if (folder < 0) continue;
+    unlinkat(folder, slot.name, 0);
+    slot.folderFd.store(-1, std::memory_order_release);
+  }
+  firstMaybeFree = 0;
+}
+
 void registerTerminal(int fd, const termios& saved) {
   terminalFd = -1;
   savedTerminal = saved;

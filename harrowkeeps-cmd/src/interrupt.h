@@ -35,6 +35,9 @@ constexpr int maxRegisteredTemporaries = 8200;
 // The slot, or -1 when all are taken.
 int registerTemporary(int folderFd, const char* name);
 void clearTemporary(int slot);
+// Removes every registered temporary, as a stop does: after a copy that
+// could not keep track of all of them (memory ran out).
+void removeRegisteredTemporaries();
 
 // Around the creation of a registered temporary. On a thread that holds the
 // stop signals back (a worker), a stop taken by another thread waits for the

@@ -4,6 +4,8 @@
 #include <errno.h>
 #include <sys/stat.h>
 
+#include "source_entries.h"
+
 std::string joinUnixPath(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
   if (folder.back() == '/') return folder + name;
@@ -23,14 +25,15 @@ NameLookup findName(const std::string& folder, const std::string& name) {
     return result;
   }
   if (name == "." || name == "..") return result;
-  DIR* listing = opendir(folder.c_str());
-  if (!listing) {
+  FolderListing listing;
+  listing.dir = opendir(folder.c_str());
+  if (!listing.dir) {
     result.folderMissing = errno == ENOTDIR || errno == ENOENT;
     return result;
   }
   // Several names can differ only in case on this host; take the first in
   // byte order so every run picks the same one.
-  while (dirent* entry = readdir(listing)) {
+  while (dirent* entry = readdir(listing.dir)) {
     std::string_view candidate = entry->d_name;
     if (!namesEqualIgnoringCase(candidate, name)) continue;
     if (result.found && candidate >= std::string_view(result.actualName)) continue;
@@ -38,7 +41,6 @@ NameLookup findName(const std::string& folder, const std::string& name) {
     result.found = true;
     result.actualName = std::string(candidate);
   }
-  closedir(listing);
   return result;
 }
 

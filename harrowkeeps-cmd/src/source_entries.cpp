@@ -29,25 +29,33 @@ int openToList(int folderFd) {
   return openat(folderFd, ".", flags);
 }
 
+bool startListing(int folderFd, FolderListing& listing) {
+  int copy = openToList(folderFd);
+  if (copy < 0) return false;
+  listing.dir = fdopendir(copy);
+  if (listing.dir) return true;
+  int error = errno;
+  close(copy);
+  errno = error;
+  return false;
+}
+
 std::vector<SourceEntry> listSource(int folderFd, int& error) {
   std::vector<SourceEntry> entries;
   error = 0;
-  int copy = openToList(folderFd);
-  DIR* listing = copy >= 0 ? fdopendir(copy) : nullptr;
-  if (!listing) {
+  FolderListing listing;
+  if (!startListing(folderFd, listing)) {
     error = errno;
-    if (copy >= 0) close(copy);
     return entries;
   }
   errno = 0;
-  while (dirent* entry = readdir(listing)) {
+  while (dirent* entry = readdir(listing.dir)) {
     std::string_view name = entry->d_name;
     if (name == "." || name == "..") continue;
     entries.push_back(SourceEntry{std::string(name), foldCase(name), entry->d_type});
     errno = 0;
   }
   if (errno != 0) error = errno;
-  closedir(listing);
   std::sort(entries.begin(), entries.end(), [](const SourceEntry& a, const SourceEntry& b) {
     return a.folded != b.folded ? a.folded < b.folded : a.name < b.name;
   });

@@ -35,6 +35,20 @@ EntryKind classify(int folderFd, const SourceEntry& entry, struct stat& info, bo
 // time where the system lets us; -1 with errno.
 int openToList(int folderFd);
 
+// A folder being listed, closed by its one owner on every way out.
+struct FolderListing {
+  DIR* dir = nullptr;
+  FolderListing() = default;
+  FolderListing(const FolderListing&) = delete;
+  FolderListing& operator=(const FolderListing&) = delete;
+  ~FolderListing() {
+    if (dir) closedir(dir);
+  }
+};
+
+// openToList() read through `listing`; false with errno set.
+bool startListing(int folderFd, FolderListing& listing);
+
 // Opens a file to copy, following a link only when told to; -1 with errno.
 int openSource(int folderFd, const std::string& name, bool followLink);
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "file_operations.h"
+#include "folder_stack.h"
 #include "name_lookup.h"
 #include "source_entries.h"
 #include "temporary_file.h"
@@ -138,21 +139,24 @@ int makeOne(TargetFolder& folder) {
   return 0;
 }
 
+// Going down a long way at once (a deep tree's folders, made or opened one
+// below the other), only the last few stay open; the walk opens the others
+// again as it comes back up.
+void spareDescriptorsAbove(std::vector<TargetFolder*>& chain,
+                           std::vector<TargetFolder*>::reverse_iterator done) {
+  const auto index = static_cast<std::size_t>(done - chain.rbegin());
+  if (index >= foldersHeldOpen) chain[chain.size() - 1 - (index - foldersHeldOpen)]->handle.reset();
+}
+
 }  // namespace
 
 int listTargetFolder(TargetFolder& folder) {
   if (folder.listed) return 0;
   const FolderRef& handle = targetHandle(folder);
   if (!handle) return errno;
-  int copy = openToList(handle->fd.get());
-  if (copy < 0) return errno;
-  DIR* listing = fdopendir(copy);
-  if (!listing) {
-    int error = errno;
-    close(copy);
-    return error;
-  }
-  while (dirent* entry = readdir(listing)) {
+  FolderListing listing;
+  if (!startListing(handle->fd.get(), listing)) return errno;
+  while (dirent* entry = readdir(listing.dir)) {
     std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
     if (isOurTemporaryName(name)) {
@@ -164,7 +168,6 @@ int listTargetFolder(TargetFolder& folder) {
     if (known == folder.namesByFoldedCase.end() || name < known->second)
       folder.namesByFoldedCase[folded] = name;
   }
-  closedir(listing);
   folder.listed = true;
   return 0;
 }
@@ -247,7 +250,10 @@ FolderState probeTargetFolder(TargetFolder& folder) {
   std::vector<TargetFolder*> unsettled;
   for (TargetFolder* at = &folder; at && at->state == FolderState::unknown; at = at->parent)
     unsettled.push_back(at);
-  for (auto next = unsettled.rbegin(); next != unsettled.rend(); ++next) probeOne(**next);
+  for (auto next = unsettled.rbegin(); next != unsettled.rend(); ++next) {
+    probeOne(**next);
+    spareDescriptorsAbove(unsettled, next);
+  }
   return folder.state;
 }
 
@@ -266,6 +272,7 @@ int prepareTargetFolder(TargetFolder& folder) {
       for (auto rest = next + 1; rest != missing.rend(); ++rest) becomeUnusable(**rest, error);
       return error;
     }
+    spareDescriptorsAbove(missing, next);
   }
   return 0;
 }

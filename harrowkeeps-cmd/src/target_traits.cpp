@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -13,8 +14,10 @@
 
 #include "file_operations.h"
 #include "interrupt.h"
+#include "name_lookup.h"
 #include "newer_rule.h"
 #include "owned_fd.h"
+#include "source_entries.h"
 #include "temporary_file.h"
 #include "time_resolution.h"
 
@@ -84,10 +87,21 @@ bool findsOtherCase(int folderFd, const std::string& name, const struct stat& na
          other.st_ino == named.st_ino && other.st_dev == named.st_dev;
 }
 
+struct ProbeRemovals {
+  const std::string& folderPath;
+  std::vector<std::string>& unremoved;
+};
+
+void discardProbe(int folderFd, Temporary& probe, ProbeRemovals& removals) {
+  const std::string name = probe.name;
+  if (int error = discardTemporary(folderFd, probe); error != 0)
+    removals.unremoved.push_back(joinUnixPath(removals.folderPath, name) + ": " + strerror(error));
+}
+
 // A temporary of our own, set a time, named as a copy is named (renamed to
 // a second name of ours), looked at, and removed. False when none can be
 // made here.
-bool probeWithTemporary(int folderFd, TargetTraits& traits) {
+bool probeWithTemporary(int folderFd, TargetTraits& traits, ProbeRemovals& removals) {
   timespec started{};
   clock_gettime(CLOCK_MONOTONIC, &started);
   Temporary probe;
@@ -100,14 +114,14 @@ bool probeWithTemporary(int folderFd, TargetTraits& traits) {
   // The second name is registered, so that a stop removes it as well.
   Temporary named;
   if (createTemporary(folderFd, 0600, named) != 0) {
-    discardTemporary(folderFd, probe);
+    discardProbe(folderFd, probe, removals);
     return false;
   }
   bool renamed = fileOperations.renameAt(folderFd, probe.name, folderFd, named.name) == 0;
   struct stat after {};
   if (!renamed || fstatat(folderFd, named.name, &after, AT_SYMLINK_NOFOLLOW) != 0) {
-    discardTemporary(folderFd, probe);
-    discardTemporary(folderFd, named);
+    discardProbe(folderFd, probe, removals);
+    discardProbe(folderFd, named, removals);
     return false;
   }
   // The probe's file is now under the second name; its own name is gone.
@@ -127,7 +141,7 @@ bool probeWithTemporary(int folderFd, TargetTraits& traits) {
   }
   traits.timeStep = step;
   traits.caseSensitive = !findsOtherCase(folderFd, named.name, after);
-  discardTemporary(folderFd, named);
+  discardProbe(folderFd, named, removals);
   if (elapsedSince(started) > latencyBoundProbe) traits.latencyBound = true;
   traits.probed = true;
   return true;
@@ -142,14 +156,10 @@ struct Sample {
 };
 
 void sampleFolder(int folderFd, Sample& sample, std::size_t wanted, int foldersLeft) {
-  int copy = openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  DIR* listing = copy >= 0 ? fdopendir(copy) : nullptr;
-  if (!listing) {
-    if (copy >= 0) close(copy);
-    return;
-  }
+  FolderListing listing;
+  if (!startListing(folderFd, listing)) return;
   std::vector<std::string> folders;
-  while (dirent* entry = readdir(listing)) {
+  while (dirent* entry = readdir(listing.dir)) {
     std::string name = entry->d_name;
     if (name == "." || name == ".." || isOurTemporaryName(name)) continue;
     struct stat info {};
@@ -165,7 +175,6 @@ void sampleFolder(int folderFd, Sample& sample, std::size_t wanted, int foldersL
     }
     if (sample.times.size() >= wanted && sample.caseAnswers >= 4) break;
   }
-  closedir(listing);
   for (const std::string& name : folders) {
     if (sample.times.size() >= wanted || foldersLeft <= 0) break;
     OwnedFd below(openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
@@ -217,14 +226,16 @@ long long stepShownByTimes(const timespec* times, std::size_t count) {
   return 1;
 }
 
-TargetTraits learnTargetTraits(int folderFd) {
+TargetTraits learnTargetTraits(int folderFd, const std::string& folderPath,
+                               std::vector<std::string>& unremoved) {
+  ProbeRemovals removals{folderPath, unremoved};
   TargetTraits traits;
   FileSystemFacts facts;
   if (fileOperations.describeFileSystem(folderFd, &facts) != 0) facts = FileSystemFacts{};
   const bool remote = isNetworkType(facts.type) || (facts.type == fuseType && !facts.onBlockDevice);
   traits.flush = remote ? FlushScope::eachFile : FlushScope::fileSystem;
   traits.latencyBound = remote;
-  if (!probeWithTemporary(folderFd, traits)) {
+  if (!probeWithTemporary(folderFd, traits, removals)) {
     // Nothing can be written here now: judge by what is here already. A
     // step finer than the copies show would take every one of them for
     // older than its source.

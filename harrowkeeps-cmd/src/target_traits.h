@@ -8,6 +8,8 @@
 #include <time.h>
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 // How data gets onto the medium before its name does.
 enum class FlushScope {
@@ -36,7 +38,10 @@ struct TargetTraits {
 // the case changed, remove it); where none can be made (read-only, full),
 // takes what the type and the times of the files already in the folder and
 // a few below it tell, never a finer time step than they show.
-TargetTraits learnTargetTraits(int folderFd);
+// A temporary of the probe that could not be removed goes into `unremoved`,
+// as "path: reason" with `folderPath` the folder's.
+TargetTraits learnTargetTraits(int folderFd, const std::string& folderPath,
+                               std::vector<std::string>& unremoved);
 
 // The step a file system of this statfs type is known to keep at best; 1
 // for types not known.

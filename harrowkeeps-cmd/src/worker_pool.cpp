@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <new>
 #include <system_error>
 
 #include "interrupt.h"
@@ -29,8 +30,9 @@ void startThreads(WorkerPool& pool) {
   StopSignalsHeld held;  // inherited by every thread started here
   try {
     for (int i = 0; i < pool.wanted; ++i) pool.threads.emplace_back(workLoop, std::ref(pool));
-  } catch (const std::system_error&) {
-    // Fewer threads, or none: the work is done all the same.
+  } catch (const std::exception&) {
+    // Fewer threads, or none (no thread or no memory to be had): the work is
+    // done all the same.
   }
 }
 
@@ -46,15 +48,21 @@ int coresAvailable() {
 
 void submitWork(WorkerPool& pool, std::function<void()> work) {
   if (!pool.started && ++pool.submitted > pool.doneHereFirst) startThreads(pool);
-  if (pool.threads.empty()) {
-    work();
-    return;
-  }
-  {
+  bool queued = false;
+  if (!pool.threads.empty()) {
     std::lock_guard<std::mutex> guard(pool.lock);
-    pool.queue.push_back(std::move(work));
+    try {
+      pool.queue.push_back(std::move(work));
+      queued = true;
+    } catch (const std::bad_alloc&) {
+      // No room in the queue: done here, as if there were no threads.
+    }
   }
-  pool.workWaiting.notify_one();
+  if (queued) {
+    pool.workWaiting.notify_one();
+  } else {
+    work();
+  }
 }
 
 void markDone(WorkerPool& pool, bool& flag) {

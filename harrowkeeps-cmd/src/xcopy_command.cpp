@@ -12,6 +12,7 @@
 #include "folder_ancestry.h"
 #include "help_text.h"
 #include "interrupt.h"
+#include "memory_reserve.h"
 #include "name_lookup.h"
 #include "target_folder.h"
 #include "wildcard.h"
@@ -95,7 +96,24 @@ int finish(const Output& output, const Source& source, const CopyTally& tally) {
 
 }  // namespace
 
+namespace {
+
+int runXcopyWithReserve(const std::vector<Argument>& words, const XcopySettings& settings);
+
+}  // namespace
+
 int runXcopy(const std::vector<Argument>& words, const XcopySettings& settings) {
+  // Set aside for the whole command, so that the count still finds room.
+  setMemoryReserveAside();
+  struct GiveUp {
+    ~GiveUp() { giveUpMemoryReserve(); }
+  } giveUp;
+  return runXcopyWithReserve(words, settings);
+}
+
+namespace {
+
+int runXcopyWithReserve(const std::vector<Argument>& words, const XcopySettings& settings) {
   const Output& output = settings.output;
   XcopyArguments arguments = parseXcopyArguments(words);
   switch (arguments.problem) {
@@ -177,3 +195,5 @@ int runXcopy(const std::vector<Argument>& words, const XcopySettings& settings) 
   for (auto folder = chain.rbegin(); folder != chain.rend(); ++folder) closeTargetFolder(*folder);
   return finish(output, source, tally);
 }
+
+}  // namespace

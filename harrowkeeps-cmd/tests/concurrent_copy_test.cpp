@@ -9,6 +9,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -222,6 +223,24 @@ TEST_F(ConcurrentCopy, StopWhileManyFilesAreInFlightLeavesOnlyWholeCopies) {
     for (const std::string& name : filesBelow(sandbox.j + "/Tree"))
       EXPECT_TRUE(readFile(sandbox.j + "/Tree/" + name) == readFile(sandbox.c + "/Tree/" + name))
           << name;
+    // Every name shown is a whole copy on the target, or is listed after the
+    // names as not copied.
+    std::vector<std::string> listed;
+    bool inList = false;
+    for (const std::string& line : lines(stopped.err)) {
+      if (line == "Stopped - these files named above were not copied:") inList = true;
+      if (inList && line.rfind("  ", 0) == 0) listed.push_back(line.substr(2));
+    }
+    for (const std::string& shown : lines(stopped.out)) {
+      if (shown.rfind("C:\\Tree\\", 0) != 0) continue;
+      std::string relative = shown.substr(8);
+      for (char& c : relative)
+        if (c == '\\') c = '/';
+      bool onTarget = exists(sandbox.j + "/Tree/" + relative);
+      bool said = std::find(listed.begin(), listed.end(), shown) != listed.end();
+      EXPECT_TRUE(onTarget != said) << shown << " on the target: " << onTarget
+                                    << ", listed: " << said << ", signal " << signalNumber;
+    }
     RunResult rerun = runProgram(std::string("/CXCOPY ") + treeJob, options);
     EXPECT_EQ(rerun.exitCode, 0) << rerun.err;
     EXPECT_EQ(filesBelow(sandbox.j + "/Tree"), filesBelow(sandbox.c + "/Tree"));

@@ -4,6 +4,8 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <map>
@@ -18,7 +20,8 @@
 namespace {
 
 // `named`: a temporary got its final name, by a rename or by a link.
-enum class Call { create, data, flushFile, flushAll, named, output };
+// `flushNames`: a flush of a folder, which makes the names in it durable.
+enum class Call { create, data, flushFile, flushAll, flushNames, named, output };
 
 struct Recorded {
   Call call;
@@ -34,6 +37,9 @@ int unnamedMade = 0;
 FileOperations kernel;
 int failFileSystemFlushes = 0;  // how many syncfs calls fail with EIO
 bool slowFirstFlush = false;    // the first syncfs takes a while
+bool likeAShare = false;        // the target is a FUSE file system without a device
+off_t failFlushOfSize = -1;     // the fsync of a file of this size fails with EIO
+off_t failCloseOfSize = -1;     // ... and the close of one of this size
 
 std::size_t count(Call call);
 
@@ -90,10 +96,43 @@ ssize_t recordSendFile(int to, int from, off_t* fromOffset, size_t size) {
   return moved;
 }
 
+off_t sizeOf(int fd) {
+  struct stat info {};
+  return fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? info.st_size : -1;
+}
+
 int recordClose(int fd) {
   std::lock_guard<std::mutex> guard(recording);
   temporaryOnFd.erase(fd);
+  if (failCloseOfSize >= 0 && sizeOf(fd) == failCloseOfSize) {
+    kernel.close(fd);
+    errno = EIO;  // as a share reports a write that failed on the server
+    return -1;
+  }
   return kernel.close(fd);
+}
+
+int recordSyncFile(int fd) {
+  std::lock_guard<std::mutex> guard(recording);
+  auto known = temporaryOnFd.find(fd);
+  struct stat info {};
+  const bool folder = fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+  calls.push_back({folder ? Call::flushNames : Call::flushFile,
+                   known == temporaryOnFd.end() ? "" : known->second});
+  if (failFlushOfSize >= 0 && sizeOf(fd) == failFlushOfSize) {
+    errno = EIO;
+    return -1;
+  }
+  return kernel.syncFile(fd);
+}
+
+int describeMaybeAsShare(int fd, FileSystemFacts* facts) {
+  int result = kernel.describeFileSystem(fd, facts);
+  if (likeAShare) {
+    facts->type = 0x65735546;  // FUSE
+    facts->onBlockDevice = false;
+  }
+  return result;
 }
 
 int recordSyncData(int fd) {
@@ -172,6 +211,9 @@ class Durability : public SandboxTest {
     intruderAt.clear();
     failFileSystemFlushes = 0;
     slowFirstFlush = false;
+    likeAShare = false;
+    failFlushOfSize = -1;
+    failCloseOfSize = -1;
     fileOperations.openAt = recordOpenAt;
     fileOperations.write = recordWrite;
     fileOperations.cloneFile = recordClone;
@@ -180,6 +222,8 @@ class Durability : public SandboxTest {
     fileOperations.close = recordClose;
     fileOperations.syncData = recordSyncData;
     fileOperations.syncFileSystem = recordSyncFileSystem;
+    fileOperations.syncFile = recordSyncFile;
+    fileOperations.describeFileSystem = describeMaybeAsShare;
     fileOperations.renameAt = recordRename;
     fileOperations.linkUnnamed = recordLinkUnnamed;
   }
@@ -216,6 +260,7 @@ std::string orderProblems() {
   std::map<std::string, std::size_t> lastData;
   std::size_t lastFlushAll = 0;
   bool anyFlushAll = false;
+  std::size_t lastNamesFlush = 0;
   std::map<std::string, std::size_t> lastFlushOf;
   std::size_t lastRename = 0;
   bool anyRename = false;
@@ -232,6 +277,10 @@ std::string orderProblems() {
       case Call::flushAll:
         lastFlushAll = i;
         anyFlushAll = true;
+        lastNamesFlush = i;
+        break;
+      case Call::flushNames:
+        lastNamesFlush = i;
         break;
       case Call::named: {
         std::size_t data = lastData.at(recorded.name);
@@ -244,7 +293,7 @@ std::string orderProblems() {
       }
       case Call::output:
         if (recorded.name.find("File(s) copied") != std::string::npos && anyRename &&
-            !(anyFlushAll && lastFlushAll > lastRename))
+            lastNamesFlush < lastRename)
           problems += "counted before the renames were flushed\n";
         break;
     }
@@ -414,6 +463,55 @@ TEST_F(Durability, AnUnnamedFileIsNamedThroughProcAndNeverOverAnotherFile) {
   close(folder);
   EXPECT_EQ(readFile(sandbox.j + "/Lotto/numbers"), "drawn");
   EXPECT_EQ(readFile(sandbox.j + "/Lotto/taken"), "someone else's");
+}
+
+// A FUSE file system without a device of its own (sshfs, fusefat on an
+// image) or a network share: syncfs reaches neither the FUSE process nor the
+// server. Each file is flushed before it is named, and the folders before
+// the count.
+TEST_F(Durability, WhereSyncfsDoesNotReachTheMediumEachFileIsFlushedBeforeItsName) {
+  makeFiles("Share", 7, 1500);
+  likeAShare = true;
+  InProcessResult run = runXcopyHere("C:\\Share J:\\Share /S /D /I /Y", sandbox.drives);
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_TRUE(contains(run.output, "7 File(s) copied"));
+  EXPECT_EQ(orderProblems(), "");
+  EXPECT_EQ(count(Call::named), 7u);
+  EXPECT_EQ(count(Call::flushAll), 0u);
+  EXPECT_GE(count(Call::flushFile), 7u);
+  EXPECT_GE(count(Call::flushNames), 1u);
+  EXPECT_EQ(unnamedCreated(), 0u);  // such targets get named temporaries only
+  EXPECT_EQ(filesBelow(sandbox.j + "/Share"), filesBelow(sandbox.c + "/Share"));
+}
+
+// An error from the flush or from the close (where a share reports what
+// went wrong on the server) means that file is not copied: named, counted,
+// the exit says so, and nothing of it is under its name.
+TEST_F(Durability, AFlushOrCloseErrorMeansThatFileWasNotCopied) {
+  struct Case {
+    off_t* failing;
+    const char* detail;
+  };
+  const Case cases[] = {{&failFlushOfSize, "flushing"}, {&failCloseOfSize, "flushing"}};
+  int round = 0;
+  for (const Case& c : cases) {
+    const std::string folder = "Net" + std::to_string(round++);
+    makeFiles(folder, 4, 800);
+    likeAShare = true;
+    failFlushOfSize = failCloseOfSize = -1;
+    *c.failing = 801;  // f101
+    InProcessResult run =
+        runXcopyHere("C:\\" + folder + " J:\\" + folder + " /S /D /I /Y", sandbox.drives);
+    EXPECT_EQ(run.exitCode, 5) << run.output;
+    const std::string target = sandbox.drives + "/j:/" + folder + "/f101";
+    EXPECT_TRUE(contains(run.output, "C:\\" + folder + "\\f101\nFile creation error - " +
+                                         strerror(EIO) + "\n  " + c.detail + " " + target))
+        << run.output;
+    EXPECT_TRUE(contains(run.output, "3 File(s) copied\n1 File(s) not copied\n")) << run.output;
+    EXPECT_EQ(filesBelow(sandbox.j + "/" + folder),
+              (std::vector<std::string>{"f100", "f102", "f103"}));
+    EXPECT_EQ(temporariesBelow(sandbox.j), std::vector<std::string>{});
+  }
 }
 
 }  // namespace

@@ -61,6 +61,10 @@ void applyChildOptions(const RunOptions& options) {
     rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
     setrlimit(RLIMIT_FSIZE, &limit);
   }
+  if (options.openFilesLimit != RLIM_INFINITY) {
+    rlimit limit{options.openFilesLimit, options.openFilesLimit};
+    setrlimit(RLIMIT_NOFILE, &limit);
+  }
   if (options.withoutOverride && geteuid() == 0) {
     // Root keeps its uid but loses the capabilities that skip permission
     // checks, for this child and what it executes.

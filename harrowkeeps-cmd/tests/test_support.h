@@ -28,8 +28,9 @@ struct RunOptions {
   std::string workingFolder;
   std::string input;  // fed to standard input, which then ends
   rlim_t fileSizeLimit = RLIM_INFINITY;
-  bool withoutOverride = false;  // drop root's power to ignore permissions
-  bool mergeOutput = false;      // standard error into standard output, in order
+  rlim_t openFilesLimit = RLIM_INFINITY;  // soft and hard
+  bool withoutOverride = false;           // drop root's power to ignore permissions
+  bool mergeOutput = false;               // standard error into standard output, in order
 };
 
 struct RunResult {
