@@ -73,7 +73,8 @@ void reportWriteFailure(Walk& walk, int error, const std::string& detail) {
 long long timeResolutionOn(Walk& walk, TargetFolder& target) {
   for (const auto& [device, resolution] : walk.timeResolutions)
     if (device == target.device) return resolution;
-  long long resolution = probeTimeResolution(target.fd);
+  // A listing writes nothing, not even the probe's temporary.
+  long long resolution = walk.job.switches.listOnly ? 0 : probeTimeResolution(target.fd);
   if (resolution == 0) resolution = timeResolutionOfFolder(target.fd);
   walk.timeResolutions.emplace_back(target.device, resolution);
   return resolution;
@@ -351,6 +352,14 @@ void copyOneFile(Walk& walk, const SourcePlace& from, const std::string& name,
     // Swapped for something else since we looked: leave it for the next run.
     close(in);
     reportSkipped(walk, shown.text());
+    return;
+  }
+  if (job.switches.listOnly) {
+    // /L: this file would be copied. Naming it here, before its folder is
+    // made, keeps the target exactly as it was.
+    close(in);
+    writeNameLine(job.output.out, shown.text());
+    ++walk.tally.copied;
     return;
   }
   if (int error = prepareTargetFolder(target); error != 0) {

@@ -64,7 +64,7 @@ std::string driveListing(const std::string& drives, const MountTables& tables) {
 std::string helpText(const std::string& drives) {
   return "harrowkeeps-cmd stands in for the Windows command interpreter and XCOPY.\n"
          "\n"
-         "  harrowkeeps-cmd \"/C XCOPY source [target] [/S] [/D] [/I] [/Y]\"\n"
+         "  harrowkeeps-cmd \"/C XCOPY source [target] [/S] [/D] [/I] [/Y] [/L]\"\n"
          "  harrowkeeps-cmd --help | --version\n"
          "\n"
          "Drive letters: X: is the folder that the symbolic link \"x:\" (lower case, with\n"
@@ -105,12 +105,13 @@ std::string helpText(const std::string& drives) {
 std::string xcopyHelpText() {
   return "Copies files and folder trees.\n"
          "\n"
-         "XCOPY source [target] [/S] [/D] [/I] [/Y]\n"
+         "XCOPY source [target] [/S] [/D] [/I] [/Y] [/L]\n"
          "\n"
          "  source  A folder, a file, or a folder and a mask with * and ?.\n"
          "  target  Where the copies go; a mask of its own renames them.\n"
          "  /S      Copies the files of every sub-folder too (no empty folders).\n"
          "  /D      Copies only files whose target copy is missing or older.\n"
          "  /I      Takes a missing target as a folder when copying more than one file.\n"
-         "  /Y      Overwrites existing files without asking (/-Y asks).\n";
+         "  /Y      Overwrites existing files without asking (/-Y asks).\n"
+         "  /L      Lists the files that would be copied, and copies nothing.\n";
 }

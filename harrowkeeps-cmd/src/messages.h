@@ -53,10 +53,12 @@ inline constexpr std::string_view fileInTheWay =
 inline constexpr std::string_view folderInTheWay = "Access denied - a folder of that name exists";
 inline constexpr std::string_view noAnswer = "No answer: the input has ended";
 inline constexpr std::string_view usage =
-    "Usage: harrowkeeps-cmd \"/C XCOPY source [target] [/S] [/D] [/I] [/Y]\"  (--help for more)";
+    "Usage: harrowkeeps-cmd \"/C XCOPY source [target] [/S] [/D] [/I] [/Y] [/L]\"  (--help for "
+    "more)";
 }  // namespace text
 
 std::string filesCopiedLine(long count);
+std::string filesListedLine(long count);  // after /L
 std::string filesNotCopiedLine(long count);
 
 // The line under XCOPY's own words that says which thing they are about.
