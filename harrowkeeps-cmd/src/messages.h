@@ -53,8 +53,8 @@ inline constexpr std::string_view fileInTheWay =
 inline constexpr std::string_view folderInTheWay = "Access denied - a folder of that name exists";
 inline constexpr std::string_view noAnswer = "No answer: the input has ended";
 inline constexpr std::string_view usage =
-    "Usage: harrowkeeps-cmd \"/C XCOPY source [target] [/S] [/D] [/I] [/Y] [/L]\"  (--help for "
-    "more)";
+    "Usage: harrowkeeps-cmd \"/C XCOPY source [target] [/S] [/D] [/I] [/Y] [/L]\"\n"
+    "       harrowkeeps-cmd --make-drives [backup disk folder]  (--help for more)";
 }  // namespace text
 
 std::string filesCopiedLine(long count);
