@@ -67,12 +67,13 @@ TEST(KeyDecoder, KeysTheProgramReliesOn) {
 
 TEST(KeyDecoder, FunctionKeysInEveryForm) {
   const Row rows[] = {
-      {"F1 SS3", "\x1bOP", ext(59)},      {"F4 SS3", "\x1bOS", ext(62)},
-      {"F1 11~", "\x1b[11~", ext(59)},    {"F5 15~", "\x1b[15~", ext(63)},
-      {"F6 17~", "\x1b[17~", ext(64)},    {"F10 21~", "\x1b[21~", ext(68)},
-      {"F11", "\x1b[23~", ext(87)},       {"F12", "\x1b[24~", ext(88)},
-      {"F1 Linux", "\x1b[[A", ext(59)},   {"F5 Linux", "\x1b[[E", ext(63)},
-      {"Shift+F1", "\x1b[1;2P", ext(59)}, {"Ctrl+F5", "\x1b[15;5~", ext(63)},
+      {"F1 SS3", "\x1bOP", ext(59)},       {"F4 SS3", "\x1bOS", ext(62)},
+      {"F1 11~", "\x1b[11~", ext(59)},     {"F5 15~", "\x1b[15~", ext(63)},
+      {"F6 17~", "\x1b[17~", ext(64)},     {"F10 21~", "\x1b[21~", ext(68)},
+      {"F11", "\x1b[23~", ext(87)},        {"F12", "\x1b[24~", ext(88)},
+      {"F1 Linux", "\x1b[[A", ext(59)},    {"F5 Linux", "\x1b[[E", ext(63)},
+      {"Shift+F1", "\x1b[1;2P", ext(59)},  {"Ctrl+F5", "\x1b[15;5~", ext(63)},
+      {"Ctrl+F1 SS3", "\x1bO5P", ext(59)}, {"Ctrl+F2 SS3", "\x1bO1;5Q", ext(60)},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(keysOf(row.bytes), std::vector<std::string>{row.key}) << row.name;
@@ -83,6 +84,7 @@ TEST(KeyDecoder, ModifiersOnExtendedKeysAreDropped) {
   EXPECT_EQ(keysOf("\x1b[1;5C"), std::vector<std::string>{ext(77)});  // Ctrl+Right
   EXPECT_EQ(keysOf("\x1b[1;2A"), std::vector<std::string>{ext(72)});
   EXPECT_EQ(keysOf("\x1b[3;3~"), std::vector<std::string>{ext(83)});
+  EXPECT_EQ(keysOf("\x1bO1;5D"), std::vector<std::string>{ext(75)});   // Ctrl+Left, SS3 form
   EXPECT_EQ(keysOf("\x1b\x1b[A"), std::vector<std::string>{ext(72)});  // Alt+Up, rxvt
 }
 

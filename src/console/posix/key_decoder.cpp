@@ -219,9 +219,18 @@ Parse parseCsi(std::string_view s, uint16_t extraState, Sequence& out) {
 
 // An SS3 sequence starting at `s[0]` == 'O'.
 Parse parseSs3(std::string_view s, uint16_t extraState, Sequence& out) {
-  if (s.size() < 2) return Parse::incomplete;
-  const char final = s[1];
-  out.length = 2;
+  // Some terminals put the modifiers first, as the last number: ESC O 5 D, ESC O 1 ; 5 P.
+  size_t i = 1;
+  int modifiers = 0;
+  for (; i < s.size() && s[i] >= '0' && s[i] <= ';'; ++i) {
+    if (s[i] == ';') modifiers = 0;
+    if (s[i] >= '0' && s[i] <= '9' && modifiers < 1000) modifiers = modifiers * 10 + (s[i] - '0');
+  }
+  if (i >= s.size()) return Parse::incomplete;
+  const char final = s[i];
+  if (i > 1 && (final < 0x40 || final > 0x7E)) return Parse::invalid;
+  out.length = i + 1;
+  extraState = static_cast<uint16_t>(extraState | modifierState(modifiers));
   if (const uint8_t code = letterKey(final); code != 0 && code != 76) {
     out.hasKey = true;
     out.event = keyWithoutCharacter(code, extraState);
