@@ -176,7 +176,12 @@ class CommandsAsJobs(unittest.TestCase):
                     wait_until(lambda: len(living_members(group)) == 3,
                                "the interpreter, its sleep and the one that ignores signals")
                     sent_at = time.time()
-                    os.kill(program_pid(t), sent)
+                    program = program_pid(t)
+                    os.kill(program, sent)
+                    # Sent again during the grace time, as impatient senders do: it goes to the
+                    # group as well and changes nothing.
+                    time.sleep(0.5)
+                    os.kill(program, sent)
                     self.assertEqual(t.wait_for_exit(timeout=15), 128 + sent, sent)
                     self.assertGreater(time.time() - sent_at, 2.5, "ended before the grace time")
                     # Killed before the program ended: gone as soon as the kernel has done it.

@@ -372,10 +372,13 @@ void hostWaitForProcess(HostHandle process) {
       setPseudoTerminalSize(child->master);
     }
   }
+  // An end signal that came as the interpreter ended (of it, often) leaves the rest of its
+  // group to be waited for, with the group still the one the handler passes further end
+  // signals on to.
+  if (const int signal = endSignalNoted()) endCommandThenProgram(*child, signal);
   // A child may leave the terminal in a mode of its own.
   takeBackTerminal();
-  // An end signal that came as the interpreter ended (of it, often) leaves the rest of its
-  // group to be waited for.
+  // One that came in between went to the group as well.
   if (const int signal = endSignalNoted()) endCommandThenProgram(*child, signal);
 }
 
