@@ -36,7 +36,7 @@ std::vector<std::string> keysOf(std::string_view bytes, const std::vector<size_t
   int64_t now = 1000;
   for (int round = 0; decoderDeadline(decoder) >= 0; ++round) {
     require(round < 1000);
-    now = decoderDeadline(decoder) + stringTimeoutMs + escapeTimeoutMs;
+    now = decoderDeadline(decoder) + reportTimeoutMs + escapeTimeoutMs;
     decodeKeys(decoder, {}, now, events);
   }
   std::vector<std::string> keys;

@@ -2,7 +2,8 @@
 // XCOPY's argument reading, DOS path parsing, masks, the folding of names
 // and the mapping onto a small drive tree. Nothing here writes; the checks
 // are the promises the copy relies on to stay inside its target and to find
-// each name the same way whichever procedure compares it.
+// each name the same way whichever procedure compares it. The same bytes are
+// also read as a user-dirs.dirs file, whose folders --make-drives links to.
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include "dos_path.h"
 #include "drive_map.h"
 #include "name_lookup.h"
+#include "user_dirs.h"
 #include "wildcard.h"
 #include "xcopy_arguments.h"
 
@@ -95,6 +97,17 @@ void checkPath(const std::string& text) {
   }
 }
 
+// Every folder read is absolute, without a slash at its end, and a name is
+// either read or unreadable.
+void checkUserDirs(const std::string& text) {
+  UserDirs dirs = parseUserDirs(text, "/home/avo");
+  for (const auto& [name, folder] : dirs.folders) {
+    require(!folder.empty() && folder.front() == '/');
+    require(folder.size() == 1 || folder.back() != '/');
+    require(dirs.unreadable.count(name) == 0);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -107,6 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The two halves of the input as two names, so that pairs which differ in
   // a few bytes come up often.
   checkFolding(text.substr(0, size / 2), text.substr(size / 2));
+  checkUserDirs(text);
   InterpreterLine line = parseInterpreterLine(text);
   if (line.action != InterpreterAction::runCommand) return 0;
   (void)isXcopyCommand(line.command);

@@ -206,7 +206,8 @@ void takeFolder(Walk& walk) {
       if (isOurTemporaryName(seen.entry.name)) target.leftovers.push_back(seen.entry.name);
   }
   probeTargetFolder(target);
-  if (!target.leftovers.empty() || !surveyed)
+  // A listing (/L) writes nothing, not even a leftover's removal.
+  if ((!target.leftovers.empty() || !surveyed) && !job.switches.listOnly)
     sweepTargetFolder(
         target, [&](const std::string& name) { return holdsName(entries, name); }, walk.unremoved);
 
@@ -317,9 +318,10 @@ void copySingleFile(Walk& walk) {
     const TargetTraits& traits = traitsFor(walk, *job.target);
     job.target->caseSensitive = traits.caseSensitive;
     probeTargetFolder(*job.target);
-    sweepTargetFolder(
-        *job.target, [&](const std::string& name) { return name == job.singleName; },
-        walk.unremoved);
+    if (!job.switches.listOnly)
+      sweepTargetFolder(
+          *job.target, [&](const std::string& name) { return name == job.singleName; },
+          walk.unremoved);
     copyOneFile(walk, walk.levels.back(), entry.name, job.sourceDisplay, file, nullptr, false);
   } else if (file.kind == EntryKind::special) {
     reportSkipped(walk, job.sourceDisplay);

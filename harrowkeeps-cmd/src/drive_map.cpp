@@ -17,13 +17,6 @@ std::string environment(const char* name) {
   return value ? std::string(value) : std::string();
 }
 
-std::string homeFolder() {
-  std::string home = environment("HOME");
-  if (!home.empty()) return home;
-  if (const passwd* entry = getpwuid(getuid())) return entry->pw_dir ? entry->pw_dir : "";
-  return "";
-}
-
 std::string linkName(char letter) {
   return std::string(1, letter) + ":";
 }
@@ -34,6 +27,13 @@ std::string upperLetter(char letter) {
 }
 
 }  // namespace
+
+std::string homeFolder() {
+  std::string home = environment("HOME");
+  if (!home.empty()) return home;
+  if (const passwd* entry = getpwuid(getuid())) return entry->pw_dir ? entry->pw_dir : "";
+  return "";
+}
 
 std::string drivesFolder() {
   std::string chosen = environment("HARROWKEEPS_DRIVES");

@@ -8,6 +8,9 @@
 
 #include "dos_path.h"
 
+// $HOME, else the account's home folder.
+std::string homeFolder();
+
 // $HARROWKEEPS_DRIVES, else ${XDG_DATA_HOME:-~/.local/share}/harrowkeeps/drives.
 std::string drivesFolder();
 

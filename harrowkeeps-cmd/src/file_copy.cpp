@@ -421,9 +421,10 @@ const TargetTraits& traitsFor(Walk& walk, TargetFolder& folder) {
   const dev_t device = handle ? handle->device : 0;
   for (const auto& [known, traits] : walk.traits)
     if (known == device) return traits;
-  TargetTraits learned =
-      handle ? learnTargetTraits(handle->fd.get(), targetFolderPath(*present), walk.unremoved)
-             : TargetTraits{};
+  // A listing writes nothing, not even the look's temporary.
+  TargetTraits learned = handle ? learnTargetTraits(handle->fd.get(), targetFolderPath(*present),
+                                                    !walk.job.switches.listOnly, walk.unremoved)
+                                : TargetTraits{};
   if (!handle) learned.caseSensitive = false;
   if (walk.traits.empty()) planFlights(walk, learned);
   walk.traits.emplace_back(device, learned);
@@ -489,6 +490,13 @@ void copyOneFile(Walk& walk, WalkLevel& level, const std::string& name, const st
   flight.finalName = existing.exists ? existing.name : targetName;
   flight.replacing = existing.exists;
   if (!openForCopy(walk, name, file, flight)) return;
+  if (job.switches.listOnly) {
+    // /L: this file would be copied. Naming it here, before its folder is
+    // made, keeps the target exactly as it was.
+    writeNameLine(job.output.out, shown);
+    ++walk.tally.copied;
+    return;
+  }
   if (!openTargetFor(walk, target, flight)) return;
   flight.targetPath = joinUnixPath(targetFolderPath(target), flight.finalName);
   handOut(walk, std::move(flight));

@@ -46,11 +46,10 @@ std::string driveListing(const std::string& drives, const MountTables& tables) {
   std::string text = "Drives folder: " + drives + "\n";
   struct stat info {};
   if (stat(drives.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
-    return text + "  It does not exist yet:  mkdir -p \"" + drives + "\"\n";
+    return text + "  It does not exist yet; harrowkeeps-cmd --make-drives makes it.\n";
   std::vector<char> letters = mappedLetters(drives);
   if (letters.empty())
-    return text + "  No drive links in it yet. For example:  ln -s /media/$USER/BACKUP \"" +
-           drives + "/j:\"\n";
+    return text + "  No drive links in it yet; harrowkeeps-cmd --make-drives makes them.\n";
   for (char letter : letters) {
     DriveFolder drive = driveFolder(drives, letter);
     checkDriveMounted(drive, tables);
@@ -64,8 +63,18 @@ std::string driveListing(const std::string& drives, const MountTables& tables) {
 std::string helpText(const std::string& drives) {
   return "harrowkeeps-cmd stands in for the Windows command interpreter and XCOPY.\n"
          "\n"
-         "  harrowkeeps-cmd \"/C XCOPY source [target] [/S] [/D] [/I] [/Y]\"\n"
+         "  harrowkeeps-cmd \"/C XCOPY source [target] [/S] [/D] [/I] [/Y] [/L]\"\n"
+         "  harrowkeeps-cmd --make-drives [backup disk folder]\n"
          "  harrowkeeps-cmd --help | --version\n"
+         "\n"
+         "--make-drives makes the drives folder for a desktop user: C: a folder of\n"
+         "links that put your own folders where the jobs D, P, M, V and O look\n"
+         "(Documents as My Documents; Pictures, Music, Videos and Downloads under\n"
+         "Users\\Avo Brenk), as ~/.config/user-dirs.dirs names them, and J: a link\n"
+         "to the backup disk named, or to the one removable disk mounted now (on a\n"
+         "terminal it asks first; without one it only names it). It says what it\n"
+         "made, leaves alone every link or file it did not make, and may be run\n"
+         "again.\n"
          "\n"
          "Drive letters: X: is the folder that the symbolic link \"x:\" (lower case, with\n"
          "the colon) in the drives folder leads to. The drives folder is\n"
@@ -105,12 +114,13 @@ std::string helpText(const std::string& drives) {
 std::string xcopyHelpText() {
   return "Copies files and folder trees.\n"
          "\n"
-         "XCOPY source [target] [/S] [/D] [/I] [/Y]\n"
+         "XCOPY source [target] [/S] [/D] [/I] [/Y] [/L]\n"
          "\n"
          "  source  A folder, a file, or a folder and a mask with * and ?.\n"
          "  target  Where the copies go; a mask of its own renames them.\n"
          "  /S      Copies the files of every sub-folder too (no empty folders).\n"
          "  /D      Copies only files whose target copy is missing or older.\n"
          "  /I      Takes a missing target as a folder when copying more than one file.\n"
-         "  /Y      Overwrites existing files without asking (/-Y asks).\n";
+         "  /Y      Overwrites existing files without asking (/-Y asks).\n"
+         "  /L      Lists the files that would be copied, and copies nothing.\n";
 }

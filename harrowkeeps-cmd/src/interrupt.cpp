@@ -29,6 +29,7 @@ std::mutex slotsLock;    // between the threads that take and free slots
 int firstMaybeFree = 0;  // every slot below it is taken
 volatile sig_atomic_t terminalFd = -1;
 termios savedTerminal;
+volatile sig_atomic_t openLineFd = -1;
 
 // Creations under way on other threads than the one the handler runs on.
 // A stop waits for them, so none creates a file after the slots were
@@ -60,6 +61,11 @@ void waitForCreations() {
   }
   int terminal = terminalFd;
   if (terminal >= 0) tcsetattr(terminal, TCSANOW, &savedTerminal);
+  int openLine = openLineFd;
+  if (openLine >= 0) {
+    ssize_t ignored = write(openLine, "\n", 1);
+    (void)ignored;
+  }
   if (signalNumber == SIGINT) {
     // XCOPY's code for "stopped by Ctrl+C".
     _exit(2);
@@ -204,4 +210,8 @@ void registerTerminal(int fd, const termios& saved) {
 
 void clearTerminal() {
   terminalFd = -1;
+}
+
+void registerOpenLine(int fd) {
+  openLineFd = fd;
 }

@@ -62,3 +62,8 @@ struct StopSignalsHeld {
 // A terminal whose mode we changed, to be put back if the run is stopped.
 void registerTerminal(int fd, const termios& saved);
 void clearTerminal();
+
+// A question waits for its answer on the line it wrote to `fd`: a stop ends
+// that line first, so that whatever is shown next starts a line of its own.
+// -1 when no question waits.
+void registerOpenLine(int fd);

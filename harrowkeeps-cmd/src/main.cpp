@@ -4,7 +4,10 @@
 
 #include <new>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "desktop_drives.h"
 #include "interpreter.h"
 #include "interrupt.h"
 #include "messages.h"
@@ -22,6 +25,8 @@ int main(int argc, char** argv) {
     files.rlim_cur = files.rlim_max;
     setrlimit(RLIMIT_NOFILE, &files);
   }
+  if (argc >= 2 && std::string_view(argv[1]) == "--make-drives")
+    return makeDesktopDrivesCommand(std::vector<std::string>(argv + 2, argv + argc), Output{});
   // The caller hands over one argument; should a shell have split it, put
   // it back together.
   std::string commandText;

@@ -75,6 +75,10 @@ std::string filesCopiedLine(long count) {
   return std::to_string(count) + " File(s) copied";
 }
 
+std::string filesListedLine(long count) {
+  return std::to_string(count) + " File(s)";
+}
+
 std::string filesNotCopiedLine(long count) {
   return std::to_string(count) + " File(s) not copied";
 }

@@ -62,10 +62,12 @@ inline constexpr std::string_view insufficientMemoryNotCopied =
 inline constexpr std::string_view temporaryNotRemoved =
     "A temporary file could not be removed; the next run removes it";
 inline constexpr std::string_view usage =
-    "Usage: harrowkeeps-cmd \"/C XCOPY source [target] [/S] [/D] [/I] [/Y]\"  (--help for more)";
+    "Usage: harrowkeeps-cmd \"/C XCOPY source [target] [/S] [/D] [/I] [/Y] [/L]\"\n"
+    "       harrowkeeps-cmd --make-drives [backup disk folder]  (--help for more)";
 }  // namespace text
 
 std::string filesCopiedLine(long count);
+std::string filesListedLine(long count);  // after /L
 std::string filesNotCopiedLine(long count);
 
 // The line under XCOPY's own words that says which thing they are about.

@@ -186,20 +186,39 @@ void sampleFolder(int folderFd, Sample& sample, std::size_t wanted, int foldersL
 
 }  // namespace
 
-long long timeStepOfType(long long fileSystemType) {
+bool knownTimeStepOfType(long long fileSystemType, long long& step) {
   switch (fileSystemType) {
     case msdosType:
-      return 2 * nanosecondsPerSecond;
+      step = 2 * nanosecondsPerSecond;
+      return true;
     case exfatType:
-      return 10000000;  // the kernel's exFAT keeps 10 ms
+      step = 10000000;  // the kernel's exFAT keeps 10 ms
+      return true;
     case ntfs3Type:
-      return 100;
+      step = 100;
+      return true;
     case hfsPlusType:
     case isoType:
-      return nanosecondsPerSecond;
+      step = nanosecondsPerSecond;
+      return true;
+    case 0xEF53:      // ext2, ext3, ext4
+    case 0x58465342:  // XFS
+    case 0x9123683E:  // Btrfs
+    case 0x01021994:  // tmpfs
+    case 0xF2F52010:  // F2FS
+    case 0x2FC12FC1:  // ZFS
+    case 0x858458F6:  // ramfs
+      step = 1;
+      return true;
     default:
-      return 1;
+      return false;
   }
+}
+
+long long timeStepOfType(long long fileSystemType) {
+  long long step = 1;
+  knownTimeStepOfType(fileSystemType, step);
+  return step;
 }
 
 long long stepShownByTimes(const timespec* times, std::size_t count) {
@@ -226,7 +245,7 @@ long long stepShownByTimes(const timespec* times, std::size_t count) {
   return 1;
 }
 
-TargetTraits learnTargetTraits(int folderFd, const std::string& folderPath,
+TargetTraits learnTargetTraits(int folderFd, const std::string& folderPath, bool mayWrite,
                                std::vector<std::string>& unremoved) {
   ProbeRemovals removals{folderPath, unremoved};
   TargetTraits traits;
@@ -235,15 +254,15 @@ TargetTraits learnTargetTraits(int folderFd, const std::string& folderPath,
   const bool remote = isNetworkType(facts.type) || (facts.type == fuseType && !facts.onBlockDevice);
   traits.flush = remote ? FlushScope::eachFile : FlushScope::fileSystem;
   traits.latencyBound = remote;
-  if (!probeWithTemporary(folderFd, traits, removals)) {
-    // Nothing can be written here now: judge by what is here already. A
-    // step finer than the copies show would take every one of them for
-    // older than its source.
+  if (!mayWrite || !probeWithTemporary(folderFd, traits, removals)) {
+    // Nothing can be written here now: judge by the type where it tells,
+    // else by what is here already (a FUSE or network file system may keep
+    // anything): a step finer than the copies show would take every one of
+    // them for older than its source.
     Sample sample;
     sampleFolder(folderFd, sample, 64, 16);
-    long long shown = stepShownByTimes(sample.times.data(), sample.times.size());
-    long long typed = timeStepOfType(facts.type);
-    traits.timeStep = shown > typed ? shown : typed;
+    if (!knownTimeStepOfType(facts.type, traits.timeStep))
+      traits.timeStep = stepShownByTimes(sample.times.data(), sample.times.size());
     traits.caseSensitive =
         !isCaseInsensitiveType(facts.type) && sample.caseAnswers > 0 && !sample.foundInOtherCase;
     return traits;

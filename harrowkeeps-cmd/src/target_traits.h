@@ -38,13 +38,16 @@ struct TargetTraits {
 // the case changed, remove it); where none can be made (read-only, full),
 // takes what the type and the times of the files already in the folder and
 // a few below it tell, never a finer time step than they show.
-// A temporary of the probe that could not be removed goes into `unremoved`,
+// Without `mayWrite`, only what the type and the files there tell. A
+// temporary of the probe that could not be removed goes into `unremoved`,
 // as "path: reason" with `folderPath` the folder's.
-TargetTraits learnTargetTraits(int folderFd, const std::string& folderPath,
+TargetTraits learnTargetTraits(int folderFd, const std::string& folderPath, bool mayWrite,
                                std::vector<std::string>& unremoved);
 
-// The step a file system of this statfs type is known to keep at best; 1
-// for types not known.
+// The step a file system of this statfs type keeps; false for types whose
+// step the type does not tell (FUSE, network file systems).
+bool knownTimeStepOfType(long long fileSystemType, long long& step);
+// The same, 1 where the type does not tell.
 long long timeStepOfType(long long fileSystemType);
 
 // The coarsest step (2 s, 1 s, 100 ms ... 1 ns) that every one of the

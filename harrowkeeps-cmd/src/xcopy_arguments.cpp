@@ -25,6 +25,8 @@ bool applySwitch(const std::string& name, XcopySwitches& switches, bool& help) {
     switches.overwriteSilently = true;
   } else if (key == "-Y") {
     switches.overwriteSilently = false;
+  } else if (key == "L") {
+    switches.listOnly = true;
   } else if (key == "?") {
     help = true;
   } else {

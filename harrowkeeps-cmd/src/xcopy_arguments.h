@@ -11,6 +11,7 @@ struct XcopySwitches {
   bool newerOnly = false;          // /D
   bool assumeFolder = false;       // /I
   bool overwriteSilently = false;  // /Y (and /-Y to take it back)
+  bool listOnly = false;           // /L: name what would be copied, write nothing
 };
 
 enum class ArgumentProblem { none, invalidParameter, invalidNumberOfParameters, helpRequested };

@@ -22,10 +22,15 @@
 
 namespace {
 
-int giveUp(const Output& output, const Refusal& refusal) {
+// XCOPY /L closes with "N File(s)": it names what a copy would take.
+std::string closingCount(long count, bool listOnly) {
+  return listOnly ? filesListedLine(count) : filesCopiedLine(count);
+}
+
+int giveUp(const Output& output, const Refusal& refusal, bool listOnly) {
   writeLine(output.err, refusal.message);
   if (!refusal.detail.empty()) writeLine(output.err, detailLine(refusal.detail));
-  writeLine(output.out, filesCopiedLine(0));
+  writeLine(output.out, closingCount(0, listOnly));
   return refusal.code;
 }
 
@@ -71,22 +76,24 @@ bool refuseCyclicCopy(const Source& source, const Target& target, const XcopySwi
   return true;
 }
 
-int finish(const Output& output, const Source& source, const CopyTally& tally) {
+int finish(const Output& output, const Source& source, const CopyTally& tally, bool listOnly) {
   if (tally.stopSignal != 0) {
     flushNameLines();
     endByStop(tally.stopSignal);
   }
   if (tally.outOfMemory) {
     writeLine(output.err, text::insufficientMemory);
-    writeLine(output.out, filesCopiedLine(tally.copied));
+    writeLine(output.out, closingCount(tally.copied, listOnly));
     return tally.copied > 0 ? exitNotAllCopied : exitBadInput;
   }
   if (tally.matched == 0 && tally.notCopied == 0) {
-    return giveUp(output, refuse(std::string(text::fileNotFoundPrefix) +
-                                     (source.mask.empty() ? "*.*" : source.mask),
-                                 "looked for in " + source.folder, exitNoFiles));
+    return giveUp(
+        output,
+        refuse(std::string(text::fileNotFoundPrefix) + (source.mask.empty() ? "*.*" : source.mask),
+               "looked for in " + source.folder, exitNoFiles),
+        listOnly);
   }
-  writeLine(output.out, filesCopiedLine(tally.copied));
+  writeLine(output.out, closingCount(tally.copied, listOnly));
   if (tally.notCopied > 0) writeLine(output.out, filesNotCopiedLine(tally.notCopied));
   if (tally.interrupted) return exitInterrupted;
   if (tally.unanswered) return exitBadInput;
@@ -121,10 +128,12 @@ int runXcopyWithReserve(const std::vector<Argument>& words, const XcopySettings&
       writeLine(output.err, std::string(text::invalidParameterPrefix) + arguments.offendingSwitch);
       return exitBadInput;
     case ArgumentProblem::invalidNumberOfParameters:
-      return giveUp(output, refuse(text::invalidNumberOfParameters,
-                                   arguments.paths.empty()
-                                       ? "no source was named"
-                                       : "a path with blanks needs double quotes around it"));
+      return giveUp(
+          output,
+          refuse(text::invalidNumberOfParameters,
+                 arguments.paths.empty() ? "no source was named"
+                                         : "a path with blanks needs double quotes around it"),
+          arguments.switches.listOnly);
     case ArgumentProblem::helpRequested:
       writeText(output.out, xcopyHelpText());
       return 0;
@@ -132,17 +141,20 @@ int runXcopyWithReserve(const std::vector<Argument>& words, const XcopySettings&
       break;
   }
   const XcopySwitches& switches = arguments.switches;
+  const bool listOnly = switches.listOnly;
   Refusal refusal;
   Source source;
   if (!resolveSource(arguments.paths[0], settings.drives, source, refusal))
-    return giveUp(output, refusal);
+    return giveUp(output, refusal, listOnly);
   OpenFolder sourceFolder;
   sourceFolder.fd = open(source.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (sourceFolder.fd < 0) {
     int error = errno;
     return giveUp(
-        output, refuse(error == ENOTDIR ? std::string(text::invalidPath) : describeReadError(error),
-                       "cannot read the folder " + source.folder + ": " + strerror(error)));
+        output,
+        refuse(error == ENOTDIR ? std::string(text::invalidPath) : describeReadError(error),
+               "cannot read the folder " + source.folder + ": " + strerror(error)),
+        listOnly);
   }
 
   Target target;
@@ -152,22 +164,24 @@ int runXcopyWithReserve(const std::vector<Argument>& words, const XcopySettings&
     case TargetOutcome::ready:
       break;
     case TargetOutcome::refused:
-      return giveUp(output, refusal);
+      return giveUp(output, refusal, listOnly);
     case TargetOutcome::interrupted:
       return exitInterrupted;
     case TargetOutcome::unanswered:
-      writeLine(output.out, filesCopiedLine(0));
+      writeLine(output.out, closingCount(0, listOnly));
       return exitBadInput;
   }
   OpenFolder deepest;
   deepest.fd = open(target.existing.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (deepest.fd < 0)
-    return giveUp(output, refuse(text::invalidPath, "cannot open the folder " + target.existing +
-                                                        ": " + strerror(errno)));
+    return giveUp(output,
+                  refuse(text::invalidPath,
+                         "cannot open the folder " + target.existing + ": " + strerror(errno)),
+                  listOnly);
   struct stat sourceInfo {};
   fstat(sourceFolder.fd, &sourceInfo);
   if (refuseCyclicCopy(source, target, switches, sourceInfo, deepest.fd, refusal))
-    return giveUp(output, refusal);
+    return giveUp(output, refusal, listOnly);
 
   std::deque<TargetFolder> chain(1);
   openTargetRoot(chain.front(), deepest.fd, target.existing, sourceInfo.st_dev, sourceInfo.st_ino);
@@ -193,7 +207,7 @@ int runXcopyWithReserve(const std::vector<Argument>& words, const XcopySettings&
   job.batchLimits = settings.batchLimits;
   CopyTally tally = runCopy(job);
   for (auto folder = chain.rbegin(); folder != chain.rend(); ++folder) closeTargetFolder(*folder);
-  return finish(output, source, tally);
+  return finish(output, source, tally, listOnly);
 }
 
 }  // namespace

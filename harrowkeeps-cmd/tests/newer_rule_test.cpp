@@ -70,7 +70,10 @@ TEST(TimeResolution, WithoutAProbeTheTypeNeverGivesCoarserSteps) {
   EXPECT_EQ(timeStepOfType(0x4d44), 2 * second);    // vfat
   EXPECT_EQ(timeStepOfType(0x2011BAB0), 10000000);  // exfat
   EXPECT_EQ(timeStepOfType(0xEF53), 1);             // ext4
-  EXPECT_EQ(timeStepOfType(0x65735546), 1);         // FUSE: whatever is behind it
+  long long step = 0;
+  EXPECT_TRUE(knownTimeStepOfType(0xEF53, step));
+  EXPECT_FALSE(knownTimeStepOfType(0x65735546, step));  // FUSE: whatever is behind it
+  EXPECT_FALSE(knownTimeStepOfType(0x6969, step));      // NFS: the server's
 }
 
 // Where nothing can be written, the copies already there tell the step: the

@@ -11,25 +11,25 @@
 
 #include <cstring>
 
-#include "key_decoder.h"
+#include "prompt.h"
 #include "test_support.h"
 
 namespace {
 
-// The first key of `allowed` in the bursts, as the question reads them: a
-// pause between bursts ends whatever sequence was begun. '-' for none, '!'
-// for Ctrl+C.
+// The first key of `allowed` in the bursts, as the question reads them: one
+// byte at a time, the bursts 100 ms apart (longer than a lone Esc waits,
+// shorter than the rest of a report may take). '-' for none, '!' for Ctrl+C.
 char answerFor(const std::vector<std::string>& bursts, std::string_view allowed) {
-  KeyDecoder decoder;
+  QuestionKeys keys;
+  int64_t now = 1000;
   for (const std::string& burst : bursts) {
-    if (inSequence(decoder)) giveUpSequence(decoder);
-    for (char c : burst) {
-      DecodedByte decoded = decodeByte(decoder, static_cast<unsigned char>(c));
-      if (decoded.what == Decoded::interrupt) return '!';
-      char upper = decoded.key >= 'a' && decoded.key <= 'z' ? decoded.key - 32 : decoded.key;
-      if (decoded.what == Decoded::key && allowed.find(upper) != std::string_view::npos)
-        return upper;
+    KeyAnswer answer = answerFromBytes(keys, {}, now, allowed);  // the wait ran out
+    for (size_t i = 0; answer.answer == Answer::noInput && i < burst.size(); ++i) {
+      answer = answerFromBytes(keys, std::string_view(burst).substr(i, 1), now, allowed);
     }
+    if (answer.answer == Answer::interrupted) return '!';
+    if (answer.answer == Answer::chosen) return answer.key;
+    now += 100;
   }
   return '-';
 }
@@ -55,13 +55,21 @@ TEST(QuestionKeys, SequencesAreTakenWholeAndAreNoAnswer) {
       {{"\x1bP1$r0;1m\x1b\\d"}, "FD", 'D', "DCS reply"},
       {{"\x1b_Gi=1;OK\x1b\\n"}, "YNA", 'N', "APC reply"},
       {{"\x1b^any\x07y", "\x1bXany\x07n"}, "YNA", 'Y', "PM and SOS strings"},
+      {{"\x90>|Yaft(0.2)\x9cn"}, "YNA", 'N', "8-bit DCS reply"},
+      {{"\x9d"
+        "11;rgb:ffff/YYYY/ffff\x9cn"},
+       "YNA",
+       'N',
+       "8-bit OSC reply"},
+      {{"\xc2\x90>|Yaft DF\xc2\x9c\xc2\x9dNo\x07y"}, "FDYN", 'Y', "8-bit replies in UTF-8"},
       {{"\x1b[M Daf"}, "FD", 'F', "X10 mouse report, its bytes no keys"},
       {{"\x1b[<0;68;4Mf"}, "FD", 'F', "SGR mouse report"},
+      {{"\x1b[<0;68;", "4Fd"}, "FD", 'D', "SGR mouse report whose rest comes late"},
       {{"\x1b[I\x1b[Od"}, "FD", 'D', "focus in and out"},
       {{"\x1b[200~f\x1b[201~"}, "FD", 'F', "pasted text is typed"},
       {{"\033df"}, "FD", 'F', "Alt+D"},
       {{"\x1b", "d"}, "FD", 'D', "a lone Esc, then D"},
-      {{"\x1b[1;", "Df"}, "FD", 'D', "a sequence cut off by a pause is dropped"},
+      {{"\x1b[1;", "Df"}, "FD", 'D', "a key's sequence cut off by a pause is dropped"},
       {{"\x1b[1;5\030d"}, "FD", 'D', "CAN cancels a sequence"},
       {{"\x1b[A\x1b[B"}, "YNA", '-', "arrows alone answer nothing"},
       {{"\x03"}, "FD", '!', "Ctrl+C"},

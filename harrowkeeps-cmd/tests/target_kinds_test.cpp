@@ -42,6 +42,13 @@ int setTimesInSteps(int fd, const timespec times[2]) {
   return kernel.setTimes(fd, kept);
 }
 
+// A FUSE file system with a device, as a stick through exfat-fuse or ntfs-3g.
+int describeAsFuse(int fd, FileSystemFacts* facts) {
+  int result = kernel.describeFileSystem(fd, facts);
+  facts->type = 0x65735546;
+  return result;
+}
+
 // A target mounted read-only: nothing can be made there.
 int openReadOnly(int folderFd, const char* name, int flags, mode_t mode) {
   if ((flags & (O_CREAT | O_WRONLY | O_RDWR)) != 0) {
@@ -106,18 +113,20 @@ TEST_F(TargetKinds, ATargetThatStampsItsOwnTimeOnNamingIsFoundOut) {
   EXPECT_EQ(readFile(sandbox.j + "/Docs/report.txt"), "second");
 }
 
-// Nothing can be written, so no look at the time step can be made: the
-// copies already there show it (here FAT's 2 s), and an up-to-date backup
-// is said to be one.
+// Nothing can be written, so no look at the time step can be made, and the
+// type (FUSE) does not tell it: the copies already there show it (here
+// FAT's 2 s), and an up-to-date backup is said to be one.
 TEST_F(TargetKinds, AReadOnlyTargetTakesItsTimeStepFromTheCopiesOnIt) {
   keptStep = 2 * nanosecondsPerSecond;
   fileOperations.setTimes = setTimesInSteps;
+  fileOperations.describeFileSystem = describeAsFuse;
   for (int i = 0; i < 5; ++i) {
     writeFile(sandbox.c + "/Docs/f" + std::to_string(i), "x");
     setModificationTime(sandbox.c + "/Docs/f" + std::to_string(i), tenOClock + i, 700000000);
   }
   EXPECT_TRUE(contains(copy().output, "5 File(s) copied"));
   fileOperations = kernel;
+  fileOperations.describeFileSystem = describeAsFuse;
   fileOperations.openAt = openReadOnly;
   fileOperations.makeFolderAt = makeFolderReadOnly;
   InProcessResult readOnly = copy();

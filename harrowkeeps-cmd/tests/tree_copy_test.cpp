@@ -163,8 +163,8 @@ TEST_F(TreeCopy, EveryMessageAndExitCode) {
   const std::string cFolder = sandbox.drives + "/c:";
   const std::string noQ = "  Q: has no link \"q:\" in the drives folder " + sandbox.drives;
   const MessageCase cases[] = {
-      {"XCOPY a b", 1, {text::usage.data()}, {}},
-      {"", 1, {text::usage.data()}, {}},
+      {"XCOPY a b", 1, lines(std::string(text::usage)), {}},
+      {"", 1, lines(std::string(text::usage)), {}},
       {"/C", 0, {}, {}},
       {"/C del /Q C:\\BAS",
        1,

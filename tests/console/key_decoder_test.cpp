@@ -67,12 +67,13 @@ TEST(KeyDecoder, KeysTheProgramReliesOn) {
 
 TEST(KeyDecoder, FunctionKeysInEveryForm) {
   const Row rows[] = {
-      {"F1 SS3", "\x1bOP", ext(59)},      {"F4 SS3", "\x1bOS", ext(62)},
-      {"F1 11~", "\x1b[11~", ext(59)},    {"F5 15~", "\x1b[15~", ext(63)},
-      {"F6 17~", "\x1b[17~", ext(64)},    {"F10 21~", "\x1b[21~", ext(68)},
-      {"F11", "\x1b[23~", ext(87)},       {"F12", "\x1b[24~", ext(88)},
-      {"F1 Linux", "\x1b[[A", ext(59)},   {"F5 Linux", "\x1b[[E", ext(63)},
-      {"Shift+F1", "\x1b[1;2P", ext(59)}, {"Ctrl+F5", "\x1b[15;5~", ext(63)},
+      {"F1 SS3", "\x1bOP", ext(59)},       {"F4 SS3", "\x1bOS", ext(62)},
+      {"F1 11~", "\x1b[11~", ext(59)},     {"F5 15~", "\x1b[15~", ext(63)},
+      {"F6 17~", "\x1b[17~", ext(64)},     {"F10 21~", "\x1b[21~", ext(68)},
+      {"F11", "\x1b[23~", ext(87)},        {"F12", "\x1b[24~", ext(88)},
+      {"F1 Linux", "\x1b[[A", ext(59)},    {"F5 Linux", "\x1b[[E", ext(63)},
+      {"Shift+F1", "\x1b[1;2P", ext(59)},  {"Ctrl+F5", "\x1b[15;5~", ext(63)},
+      {"Ctrl+F1 SS3", "\x1bO5P", ext(59)}, {"Ctrl+F2 SS3", "\x1bO1;5Q", ext(60)},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(keysOf(row.bytes), std::vector<std::string>{row.key}) << row.name;
@@ -83,6 +84,7 @@ TEST(KeyDecoder, ModifiersOnExtendedKeysAreDropped) {
   EXPECT_EQ(keysOf("\x1b[1;5C"), std::vector<std::string>{ext(77)});  // Ctrl+Right
   EXPECT_EQ(keysOf("\x1b[1;2A"), std::vector<std::string>{ext(72)});
   EXPECT_EQ(keysOf("\x1b[3;3~"), std::vector<std::string>{ext(83)});
+  EXPECT_EQ(keysOf("\x1bO1;5D"), std::vector<std::string>{ext(75)});   // Ctrl+Left, SS3 form
   EXPECT_EQ(keysOf("\x1b\x1b[A"), std::vector<std::string>{ext(72)});  // Alt+Up, rxvt
 }
 
@@ -256,10 +258,10 @@ TEST(KeyDecoder, AStringCutShortStopsSwallowingAfterAPause) {
   KeyDecoder decoder;
   std::deque<KeyEvent> events;
   decodeKeys(decoder, "\x1b]11;rgb:00", 100, events);
-  decodeKeys(decoder, "00/0000", 100 + stringTimeoutMs - 1, events);  // still on its way
+  decodeKeys(decoder, "00/0000", 100 + reportTimeoutMs - 1, events);  // still on its way
   EXPECT_TRUE(events.empty());
   EXPECT_EQ(decoderDeadline(decoder), -1);  // nothing to decide: no wake-up needed
-  const int64_t later = 100 + 2 * stringTimeoutMs;
+  const int64_t later = 100 + 2 * reportTimeoutMs;
   decodeKeys(decoder, "q", later, events);  // typed well after the string stopped
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(translateKeyEvent(events[0]), "q");
@@ -267,10 +269,61 @@ TEST(KeyDecoder, AStringCutShortStopsSwallowingAfterAPause) {
   // An Esc left hanging at the end of a string ends it when nothing follows in time.
   events.clear();
   decodeKeys(decoder, "\x1b]0;t\x1b", 5000, events);
-  decodeKeys(decoder, "", 5000 + escapeTimeoutMs, events);
-  decodeKeys(decoder, "w", 5001 + escapeTimeoutMs, events);
+  EXPECT_EQ(decoderDeadline(decoder), 5000 + reportTimeoutMs);
+  decodeKeys(decoder, "", 5000 + reportTimeoutMs, events);
+  decodeKeys(decoder, "w", 5001 + reportTimeoutMs, events);
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(translateKeyEvent(events[0]), "w");
+}
+
+// A slow link cuts a report into reads far apart. Once a read has begun what can only be a
+// report, its rest is waited for longer than for a key's: it never comes out as keys.
+TEST(KeyDecoder, TheRestOfAReportThatComesLateIsNoKey) {
+  const struct {
+    const char* name;
+    std::string first;
+    std::string rest;
+  } rows[] = {
+      {"SGR mouse", "a\x1b[<0;12;", "5Mz"},
+      {"SGR mouse, the marker alone", "a\x1b[<", "0;1;1mz"},
+      {"X10 mouse", "a\x1b[M", " !!z"},
+      {"X10 mouse, one byte come", "a\x1b[M ", "!!z"},
+      {"mode report", "a\x1b[?2004;", "2$yz"},
+      {"ANSI mode report", "a\x1b[4;1$", "yz"},
+      {"secondary attributes", "a\x1b[>41;", "380;0cz"},
+      {"8-bit CSI mouse", "a\x9b<0;1;", "1Mz"},
+      {"UTF-8 8-bit CSI mouse", "a\xc2\x9b<", "0;1;1Mz"},
+      {"a string cut inside its ST", "a\x1b]11;rgb:0/0/0\x1b", "\\z"},
+      {"a string cut inside a character", "a\x1b]l\xc3", "\x9cx\x1b\\z"},
+      {"a string's body", "a\x1bP>|xterm", "(380)\x1b\\z"},
+  };
+  const int64_t late = 1000 + reportTimeoutMs - 1;
+  for (const auto& row : rows) {
+    KeyDecoder decoder;
+    std::deque<KeyEvent> events;
+    decodeKeys(decoder, row.first, 1000, events);
+    const int64_t deadline = decoderDeadline(decoder);  // none while a string's body runs
+    EXPECT_TRUE(deadline == -1 || deadline == 1000 + reportTimeoutMs) << row.name;
+    decodeKeys(decoder, "", late, events);  // the host's wake-up at the Esc's time decides nothing
+    decodeKeys(decoder, row.rest, late, events);
+    std::vector<std::string> keys;
+    for (const KeyEvent& e : events) keys.push_back(translateKeyEvent(e).value_or("?"));
+    EXPECT_EQ(keys, (std::vector<std::string>{"a", "z"})) << row.name;
+  }
+
+  // A key's sequence cut short, and a report never finished, are given up in their own time;
+  // what is typed afterwards is a key again.
+  KeyDecoder decoder;
+  std::deque<KeyEvent> events;
+  decodeKeys(decoder, "\x1b[1;", 1000, events);
+  EXPECT_EQ(decoderDeadline(decoder), 1000 + escapeTimeoutMs);
+  decodeKeys(decoder, "", 1000 + escapeTimeoutMs, events);
+  decodeKeys(decoder, "\x1b[<0;1", 2000, events);
+  decodeKeys(decoder, "", 2000 + reportTimeoutMs, events);
+  EXPECT_EQ(decoderDeadline(decoder), -1);
+  decodeKeys(decoder, "q", 2001 + reportTimeoutMs, events);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(translateKeyEvent(events[0]), "q");
 }
 
 TEST(KeyDecoder, AStringIntroducerAloneIsAltWithItsKey) {

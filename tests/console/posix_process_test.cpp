@@ -5,9 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -22,12 +25,6 @@
 #include "console/screen.h"
 
 namespace {
-
-std::string tempFolder() {
-  char pattern[] = "/tmp/hk-process-XXXXXX";
-  const char* made = mkdtemp(pattern);
-  return made != nullptr ? made : "/tmp";
-}
 
 void writeFile(const std::string& path, const std::string& text, mode_t mode) {
   std::ofstream(path, std::ios::binary) << text;
@@ -53,7 +50,13 @@ std::string screenRow(int32_t row) {  // from 1, trailing blanks kept off
 class PosixProcessTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder = tempFolder();
+    // A folder of the test's own, made here: the only thing the test ever removes.
+    const char* variable = std::getenv("TMPDIR");
+    const std::string base = variable != nullptr && *variable != '\0' ? variable : "/tmp";
+    std::string pattern = base + "/hk-process-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr)
+        << "no test folder could be made in " << base << ": " << std::strerror(errno);
+    folder = pattern;
     screenGrid = CellGrid{};
     screenState = ScreenState{};
     setColor(14, 3, 0);
@@ -61,8 +64,10 @@ class PosixProcessTest : public ::testing::Test {
     terminal.events.clear();
   }
   void TearDown() override {
-    const std::string remove = "rm -rf '" + folder + "'";
-    ASSERT_EQ(std::system(remove.c_str()), 0);
+    if (folder.empty()) return;  // none was made
+    std::error_code error;
+    std::filesystem::remove_all(folder, error);
+    EXPECT_FALSE(error) << folder << ": " << error.message();
   }
   std::string script(const std::string& name, const std::string& body) {
     const std::string path = folder + "/" + name;

@@ -32,7 +32,7 @@ TEST(TerminalRenderer, FirstFrameClearsInTheCommonestColourAndDrawsTheRest) {
   TerminalView view;
   std::string out;
   renderFrame(grid, view, false, out);
-  EXPECT_EQ(out.find("\x1b[0;93;46m\x1b[H\x1b[2J"), 0u);
+  EXPECT_EQ(out.find("\x1b[?25l\x1b[0;93;46m\x1b[H\x1b[2J"), 0u);
   EXPECT_NE(out.find("►°"), std::string::npos);
   EXPECT_NE(out.find("\x1b[6;2H╒═╕"), std::string::npos);
   EXPECT_LT(out.size(), 80u);
@@ -91,6 +91,20 @@ TEST(TerminalRenderer, CursorShapeBeepAndVisibility) {
   grid.cursorVisible = false;
   renderFrame(grid, view, false, out);
   EXPECT_EQ(out, "\x1b[1 q\x1b[?25l");
+
+  // After a stop the terminal's own shape and a shown cursor are back: a frame drawn afresh
+  // asks for the screen's, hidden or shown.
+  for (const bool visible : {false, true}) {
+    grid.cursorVisible = visible;
+    renderFrame(grid, view, false, out);
+    view.known = false;
+    out.clear();
+    renderFrame(grid, view, false, out);
+    EXPECT_NE(out.find("\x1b[1 q"), std::string::npos);
+    EXPECT_EQ(out.rfind("\x1b[?25h") != std::string::npos &&
+                  out.rfind("\x1b[?25h") > out.rfind("\x1b[?25l"),
+              visible);
+  }
 }
 
 TEST(TerminalRenderer, AResizeRedrawsEverything) {

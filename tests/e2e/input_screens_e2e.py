@@ -120,6 +120,34 @@ class DriveSelectionInTerminal(unittest.TestCase):
         finally:
             recorder.close()
 
+    def test_del_and_a_letter_take_another_target_drive(self):
+        """As both READMEs tell it: the cursor starts on the J, Del takes it away."""
+        recorder = Recorder()
+        try:
+            with TmuxSession(PROGRAM, env={"COMSPEC": recorder.path}) as t:
+                t.wait_for(menu_shown, what="the main menu")
+                t.send("s")
+                t.wait_for(lambda r: len(r) > 18 and "SOURCE Drive" in r[17],
+                           what="the drive selection screen")
+                t.send("Enter")
+                t.wait_for(lambda r: len(r) > 22 and "TARGET Drive" in r[21],
+                           what="the target field")
+                t.send("DC", "E")
+                t.wait_for(lambda r: r[21] == field_row(" Enter the Letter of TARGET Drive: ",
+                                                        "E"), what="E alone in the field")
+                t.send("Enter")
+                t.wait_for(menu_shown, what="the main menu after the drive selection")
+                t.send("d")
+                t.wait_for_text(PAUSE)
+                self.assertEqual(recorder.recorded(),
+                                 ['/CXCOPY "C:\\My Documents" "E:\\My Documents" /S /D /I /Y'])
+                t.send("Space")
+                t.wait_for(menu_shown, what="the menu after the job")
+                t.send("x")
+                self.assertEqual(t.wait_for_exit(), 0)
+        finally:
+            recorder.close()
+
 
 SOURCE_PROMPT = " Enter directory name on Source: "
 TARGET_PROMPT = " Enter Destination Drive Letter, :, \\ "

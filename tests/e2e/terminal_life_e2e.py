@@ -1,7 +1,10 @@
 """The real program in tmux, around its screens: Ctrl+C stops a command and not the program, a
-signal that ends the program ends its command too, a resize or a stop and resume repaints."""
+signal that ends the program ends its command's whole process group too, a resize or a stop and
+resume repaints (the screen from row 1 at every size of at least 80 x 25, the cursor's shape
+again after a stop), and a report that comes in two reads never reaches a field."""
 
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -10,11 +13,18 @@ import tempfile
 import time
 import unittest
 
+from golden import golden_rows
+from input_screens_e2e import BLOCK, THIN, field_row
 from tmux_session import TmuxSession
 
 PROGRAM = None
 
 PAUSE = "Press a key to continue ..."
+
+SOURCE_FIELD = " Enter the Letter of SOURCE Drive: "
+
+# The cursor's shape last asked of the terminal: DECSCUSR, "ESC [ n SP q".
+CURSOR_SHAPE = re.compile(rb"\x1b\[[0-9]* q")
 
 
 def menu_shown(rows):
@@ -154,8 +164,98 @@ class CommandsAsJobs(unittest.TestCase):
         self.check_ended_with_its_command("trap '' TERM\nsleep 60\n", signal.SIGTERM,
                                           128 + signal.SIGTERM)
 
+    def test_a_member_of_the_group_that_ignores_the_signal_outlives_neither_grace_nor_program(self):
+        # The interpreter dies of the signal at once; a process it started in the background
+        # ignores it. The group, not the interpreter, is what the program waits for.
+        for sent in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
+            command = Interpreter("(trap '' TERM HUP INT; exec sleep 60) &\nsleep 60\n")
+            group = None
+            try:
+                with TmuxSession(PROGRAM, env={"COMSPEC": command.path}) as t:
+                    group = self.run_until_started(t, command)
+                    wait_until(lambda: len(living_members(group)) == 3,
+                               "the interpreter, its sleep and the one that ignores signals")
+                    sent_at = time.time()
+                    program = program_pid(t)
+                    os.kill(program, sent)
+                    # Sent again during the grace time, as impatient senders do: it goes to the
+                    # group as well and changes nothing.
+                    time.sleep(0.5)
+                    os.kill(program, sent)
+                    self.assertEqual(t.wait_for_exit(timeout=15), 128 + sent, sent)
+                    self.assertGreater(time.time() - sent_at, 2.5, "ended before the grace time")
+                    # Killed before the program ended: gone as soon as the kernel has done it.
+                    wait_until(lambda: not living_members(group), "the group to be gone",
+                               timeout=1.0)
+            finally:
+                if group is not None and living_members(group):
+                    os.killpg(group, signal.SIGKILL)  # what a failed run left behind
+                command.close()
+
+
+def drawn_from_row_1(screen):
+    """At a size of at least 80 x 25: the screen as the program drew it, from row 1, and blank
+    rows below."""
+    return lambda rows: rows[:len(screen)] == screen and not any(rows[len(screen):])
+
+
+def around_the_cursor(screen, cursor, width, height):
+    """On a smaller terminal: the window as near the top left as it can be with the cursor."""
+    top = max(0, cursor[0] - height)
+    left = max(0, cursor[1] - width)
+    rows = (screen + [""] * 25)[top:top + height]
+    return [r[left:left + width].rstrip() for r in rows]
+
 
 class ResizeAndResume(unittest.TestCase):
+    def check_sizes(self, t, screen, cursor):
+        """Shrinks to 80 x 25 and below, grows past it and back: no part of `screen` is lost
+        for good, and no size of at least 80 x 25 shows less than all of it."""
+        for width, height in ((80, 25), (60, 20), (120, 40), (50, 10), (100, 30), (80, 25)):
+            t.tmux("resize-window", "-x", str(width), "-y", str(height))
+            what = "the screen at %d x %d" % (width, height)
+            if width >= 80 and height >= 25:
+                t.wait_for(drawn_from_row_1(screen), what=what)
+                self.assertEqual(t.cursor(), cursor, what)
+            else:
+                window = around_the_cursor(screen, cursor, width, height)
+                t.wait_for(lambda rows: rows == window, what=what)
+
+    def test_every_size_of_80_by_25_or_more_shows_the_screen_from_row_1_after_a_larger_one(self):
+        menu = golden_rows("main_menu")
+        menu2 = golden_rows("menu2")
+        selection = golden_rows("drive_selection")
+        with TmuxSession(PROGRAM, width=120, height=40) as t:
+            t.wait_for(drawn_from_row_1(menu), what="the menu on 120 x 40")
+            self.check_sizes(t, menu, (25, 1))
+            t.send("a")
+            t.wait_for(drawn_from_row_1(menu2), what="Menu II")
+            self.check_sizes(t, menu2, t.cursor())
+            t.send("x")
+            t.wait_for(drawn_from_row_1(menu), what="the menu again")
+            t.tmux("resize-window", "-x", "120", "-y", "40")
+            t.send("s")
+            t.wait_for(drawn_from_row_1(selection), what="the drive selection screen")
+            # In a field while it is edited: typed at every size, shown from row 1.
+            t.send("End")
+            text = "C"
+            for width, height in ((80, 25), (60, 20), (80, 25), (90, 30)):
+                t.tmux("resize-window", "-x", str(width), "-y", str(height))
+                text += "x"
+                t.send("x")
+                edited = list(selection)
+                edited[17] = field_row(" Enter the Letter of SOURCE Drive: ", text)
+                window = (drawn_from_row_1(edited) if width >= 80 else
+                          (lambda rows, w=around_the_cursor(edited, (18, 51 + len(text)), width,
+                                                              height): rows == w))
+                t.wait_for(window, what="the field with %r at %d x %d" % (text, width, height))
+                if width >= 80:
+                    self.assertEqual(t.cursor(), (18, 51 + len(text)))
+            t.send("Enter", "Enter")
+            t.wait_for(drawn_from_row_1(menu), what="the menu after the drive selection")
+            t.send("x")
+            self.assertEqual(t.wait_for_exit(), 0)
+
     def test_shrinking_and_growing_back_shows_the_whole_menu_without_a_key(self):
         with TmuxSession(PROGRAM) as t:
             whole = t.wait_for(menu_shown, what="the main menu")
@@ -241,6 +341,69 @@ class ResizeAndResume(unittest.TestCase):
             with open(os.path.join(t.dir, "shell-mode")) as a:
                 with open(os.path.join(t.dir, "shell-mode-after")) as b:
                     self.assertEqual(a.read(), b.read())
+
+    def test_fg_gives_the_cursor_its_shape_again(self):
+        shell = shutil.which("bash")
+        if shell is None:
+            self.skipTest("no bash for job control")
+        with TmuxSession("%s --norc --noprofile -i" % shell, env={"PS1": "$ "}) as t:
+            t.wait_for_text("$")
+            t.send(PROGRAM, "Enter")
+            t.wait_for(menu_shown, what="the main menu")
+            t.send("s")
+            field = lambda rows: len(rows) > 17 and rows[17] == field_row(SOURCE_FIELD, "C")
+            t.wait_for(field, what="the source field")
+            # Thin while inserting, a block after Ins: stopping puts the terminal's own shape
+            # back, and fg must ask for the field's again.
+            for key, shape in ((None, THIN), ("IC", BLOCK)):
+                mark = len(t.output())
+                if key is not None:
+                    t.send(key)
+                    wait_until(lambda: shape in t.output()[mark:], "the cursor's new shape")
+                os.kill(program_pid(t), signal.SIGTSTP)
+                t.wait_for_text("Stopped")
+                mark = len(t.output())
+                t.send("fg", "Enter")
+                t.wait_for(field, what="the field after fg")
+                wait_until(lambda: CURSOR_SHAPE.findall(t.output()[mark:])[-1:] == [shape],
+                           "the shape %r after fg" % shape)
+            t.send("Enter", "Enter")
+            t.wait_for(menu_shown, what="the menu")
+            t.send("x")
+            t.wait_for_text("$")
+            t.send("exit", "Enter")
+            self.assertEqual(t.wait_for_exit(), 0)
+
+
+class ReportsInTwoReads(unittest.TestCase):
+    def test_the_rest_of_a_report_that_comes_late_never_reaches_a_field(self):
+        # Each report is cut where a slow link may cut it, after its kind is known; the rest
+        # comes well after a lone Esc would have been decided.
+        reports = (
+            (b"\x1b[<0;12;", b"5M"),  # SGR mouse press
+            (b"\x1b[<35;1", b"0;3m"),  # SGR mouse release
+            (b"\x1b[M", b" !!"),  # X10 mouse
+            (b"\x1b[?2004;", b"2$y"),  # a mode's report (DECRPM)
+            (b"\x1b]11;rgb:0000/0000/0000\x1b", b"\\"),  # a colour reply cut inside its ST
+            (b"\xc2\x9b<0;1;", b"1M"),  # SGR mouse after an 8-bit CSI in UTF-8
+        )
+        with TmuxSession(PROGRAM) as t:
+            t.wait_for(menu_shown, what="the main menu")
+            t.send("s")
+            t.wait_for(lambda r: len(r) > 17 and r[17] == field_row(SOURCE_FIELD, "C"),
+                       what="the source field")
+            t.send("End")
+            for first, rest in reports:
+                t.send_raw(first)
+                time.sleep(0.15)
+                t.send_raw(rest)
+            t.send("x")
+            rows = t.wait_for(lambda r: "x" in r[17], what="the typed x")
+            self.assertEqual(rows[17], field_row(SOURCE_FIELD, "Cx"))
+            t.send("Enter", "Enter")
+            t.wait_for(menu_shown, what="the menu")
+            t.send("x")
+            self.assertEqual(t.wait_for_exit(), 0)
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
 #include "console/grid/cell_grid.h"
 
 #include <algorithm>
+#include <cstddef>
 
 CellGrid screenGrid;
 
@@ -47,8 +48,16 @@ void resizeGrid(CellGrid& grid, int32_t width, int32_t height) {
 void fitWindow(CellGrid& grid, int32_t width, int32_t height) {
   width = std::max(width, 1);
   height = std::max(height, 1);
-  resizeBuffer(grid, std::max({grid.width, width, minimumBufferWidth}),
-               std::max({grid.height, height, minimumBufferHeight}));
+  const int32_t bufferHeight = std::max(height, minimumBufferHeight);
+  const int32_t cutOff = grid.cursorRow - (bufferHeight - 1);
+  if (cutOff > 0) {
+    grid.cells.erase(grid.cells.begin(),
+                     grid.cells.begin() + static_cast<std::ptrdiff_t>(cutOff) * grid.width);
+    grid.height -= cutOff;
+    grid.cursorRow -= cutOff;
+    grid.changed = true;
+  }
+  resizeBuffer(grid, std::max(width, minimumBufferWidth), bufferHeight);
   if (width != grid.windowWidth || height != grid.windowHeight) grid.changed = true;
   grid.windowWidth = width;
   grid.windowHeight = height;
@@ -56,14 +65,12 @@ void fitWindow(CellGrid& grid, int32_t width, int32_t height) {
 }
 
 void followCursor(CellGrid& grid) {
-  const int32_t left =
-      std::clamp(grid.windowLeft, grid.cursorColumn - grid.windowWidth + 1, grid.cursorColumn);
-  const int32_t top =
-      std::clamp(grid.windowTop, grid.cursorRow - grid.windowHeight + 1, grid.cursorRow);
-  const int32_t inLeft = std::clamp(left, 0, grid.width - grid.windowWidth);
-  const int32_t inTop = std::clamp(top, 0, grid.height - grid.windowHeight);
-  if (inLeft == grid.windowLeft && inTop == grid.windowTop) return;
-  grid.windowLeft = inLeft;
-  grid.windowTop = inTop;
+  const int32_t left = std::clamp(grid.cursorColumn - grid.windowWidth + 1, 0,
+                                  std::max(grid.width - grid.windowWidth, 0));
+  const int32_t top = std::clamp(grid.cursorRow - grid.windowHeight + 1, 0,
+                                 std::max(grid.height - grid.windowHeight, 0));
+  if (left == grid.windowLeft && top == grid.windowTop) return;
+  grid.windowLeft = left;
+  grid.windowTop = top;
   grid.changed = true;
 }

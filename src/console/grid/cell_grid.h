@@ -10,7 +10,9 @@
 //
 // As on the Windows console the cells form a buffer, and a display shows a window onto it. The
 // screen operations work on the buffer; only the recolouring of `setColor` is bounded by the
-// window. A terminal smaller than the buffer shows the part around the cursor.
+// window. The buffer is the display's size, but never smaller than the 80 x 25 the screens
+// need: a display at least that large shows all of it, a smaller one the part around the
+// cursor.
 struct CellGrid {
   int32_t width = 80;  // the buffer
   int32_t height = 25;
@@ -43,10 +45,15 @@ const Cell& cellAt(const CellGrid& grid, int32_t row, int32_t column);
 // default attribute, and the cursor is kept inside.
 void resizeGrid(CellGrid& grid, int32_t width, int32_t height);
 
-// The display is now `width` x `height`: that becomes the window's size. The buffer grows to
-// hold the window but never shrinks, so no cell is lost however small the display gets, and it
-// is never smaller than 80 x 25. The window then follows the cursor.
+// The display is now `width` x `height`: that becomes the window's size, and the buffer's, but
+// for a buffer never smaller than 80 x 25. What fits stays where it is; when the cursor's row
+// would be cut off, the rows above go first, as many as it takes (as a terminal scrolls its
+// lines up when it shrinks), so the cursor and the lines just above it stay. The window then
+// follows the cursor.
 void fitWindow(CellGrid& grid, int32_t width, int32_t height);
 
-// Moves the window as little as it takes to show the cursor, and keeps it inside the buffer.
+// Places the window where it shows the cursor and is as near the buffer's top left as that
+// allows, inside the buffer. The place depends on the cursor alone, never on where the window
+// stood: the part of the screen shown is one that moving the cursor brings back, and a screen
+// drawn from row 1 with the cursor on it is shown from row 1.
 void followCursor(CellGrid& grid);

@@ -219,9 +219,18 @@ Parse parseCsi(std::string_view s, uint16_t extraState, Sequence& out) {
 
 // An SS3 sequence starting at `s[0]` == 'O'.
 Parse parseSs3(std::string_view s, uint16_t extraState, Sequence& out) {
-  if (s.size() < 2) return Parse::incomplete;
-  const char final = s[1];
-  out.length = 2;
+  // Some terminals put the modifiers first, as the last number: ESC O 5 D, ESC O 1 ; 5 P.
+  size_t i = 1;
+  int modifiers = 0;
+  for (; i < s.size() && s[i] >= '0' && s[i] <= ';'; ++i) {
+    if (s[i] == ';') modifiers = 0;
+    if (s[i] >= '0' && s[i] <= '9' && modifiers < 1000) modifiers = modifiers * 10 + (s[i] - '0');
+  }
+  if (i >= s.size()) return Parse::incomplete;
+  const char final = s[i];
+  if (i > 1 && (final < 0x40 || final > 0x7E)) return Parse::invalid;
+  out.length = i + 1;
+  extraState = static_cast<uint16_t>(extraState | modifierState(modifiers));
   if (const uint8_t code = letterKey(final); code != 0 && code != 76) {
     out.hasKey = true;
     out.event = keyWithoutCharacter(code, extraState);
@@ -279,6 +288,31 @@ size_t control8(std::string_view s, uint8_t& control) {
   return 0;
 }
 
+// Whether `s`, a CSI sequence not yet complete (Esc [, or the 8-bit CSI raw or in UTF-8), can
+// only be a terminal's report: a mouse report (X10's CSI M, SGR's CSI <), a reply whose
+// parameters begin with a private marker (device attributes, mode reports), or one with an
+// intermediate byte. No key's sequence takes these forms.
+bool beginsReport(std::string_view s) {
+  size_t at = 0;
+  if (s.size() >= 2 && static_cast<uint8_t>(s[0]) == esc && s[1] == '[') {
+    at = 2;
+  } else if (!s.empty() && static_cast<uint8_t>(s[0]) == csi8) {
+    at = 1;
+  } else if (s.size() >= 2 && static_cast<uint8_t>(s[0]) == 0xC2 &&
+             static_cast<uint8_t>(s[1]) == csi8) {
+    at = 2;
+  } else {
+    return false;
+  }
+  if (at >= s.size()) return false;
+  const char first = s[at];
+  if (first == '<' || first == '=' || first == '>' || first == '?' || first == 'M') return true;
+  for (size_t i = at; i < s.size() && s[i] >= 0x20 && s[i] <= 0x3F; ++i) {
+    if (s[i] <= 0x2F) return true;
+  }
+  return false;
+}
+
 enum class StringEnd { ended, open, needMore };
 
 // Passes over the body of a string up to its end: BEL or ST (Esc \, or the 8-bit ST), or CAN
@@ -325,17 +359,18 @@ StringEnd passString(std::string_view s, size_t& used) {
 
 void resetDecoder(KeyDecoder& decoder) {
   decoder.pending.clear();
+  decoder.pendingIsReport = false;
   decoder.inString = false;
 }
 
 int64_t decoderDeadline(const KeyDecoder& decoder) {
   if (decoder.pending.empty()) return -1;
-  return decoder.pendingSinceMs + escapeTimeoutMs;
+  return decoder.pendingSinceMs + (decoder.pendingIsReport ? reportTimeoutMs : escapeTimeoutMs);
 }
 
 void decodeKeys(KeyDecoder& decoder, std::string_view bytes, int64_t nowMs,
                 std::deque<KeyEvent>& events) {
-  if (decoder.inString && !bytes.empty() && nowMs - decoder.lastInputMs >= stringTimeoutMs) {
+  if (decoder.inString && !bytes.empty() && nowMs - decoder.lastInputMs >= reportTimeoutMs) {
     // The rest of the string never came: what arrives now is typed afresh.
     decoder.inString = false;
     decoder.pending.clear();
@@ -345,10 +380,14 @@ void decodeKeys(KeyDecoder& decoder, std::string_view bytes, int64_t nowMs,
   decoder.pending.append(bytes);
   std::string_view s = decoder.pending;
   const size_t received = s.size();
+  // Whether what is left from here on can only be the beginning of a report: an Esc or a
+  // character cut short inside a string, or a report's CSI sequence.
+  const auto reportBegun = [&] { return decoder.inString || beginsReport(s); };
   // Whether what is left from here on has waited its time: only bytes that were already
   // pending can have, the ones arriving now have just begun.
   const auto waitedOut = [&] {
-    return received - s.size() < earlier && nowMs - decoder.pendingSinceMs >= escapeTimeoutMs;
+    const int64_t timeout = reportBegun() ? reportTimeoutMs : escapeTimeoutMs;
+    return received - s.size() < earlier && nowMs - decoder.pendingSinceMs >= timeout;
   };
   // A CSI or SS3 sequence whose introducer takes the bytes up to s[at]. False when it has to
   // wait for more bytes.
@@ -456,5 +495,6 @@ void decodeKeys(KeyDecoder& decoder, std::string_view bytes, int64_t nowMs,
   }
   // The time of what is left: unchanged while it began among the earlier bytes.
   if (s.size() != 0 && received - s.size() >= earlier) decoder.pendingSinceMs = nowMs;
+  decoder.pendingIsReport = !s.empty() && reportBegun();
   decoder.pending.erase(0, received - s.size());
 }

@@ -15,23 +15,29 @@
 // (X10 and SGR), focus in and out, and the markers around pasted text, whose characters come
 // through as keys. The 8-bit forms of these introducers count as well, raw or UTF-8-encoded.
 
-// How long a lone Esc waits for the rest of a sequence before it counts as the Esc key.
+// How long a lone Esc, or a key's sequence begun, waits for the rest before the Esc counts as
+// the Esc key (or the sequence as cut short).
 constexpr int64_t escapeTimeoutMs = 25;
 
-// How long the terminal may pause inside one of its strings before the string counts as cut
-// short and what arrives next is read as keys again.
-constexpr int64_t stringTimeoutMs = 500;
+// How long the rest of a report may take once what has come can only be one (a string, a mouse
+// report, a reply with a private parameter or an intermediate byte), and how long the terminal
+// may pause inside one of its strings: a slow link may cut a report anywhere, and its rest
+// must not be read as keys. After that the report counts as cut short, and what arrives next
+// is read as keys again.
+constexpr int64_t reportTimeoutMs = 500;
 
 struct KeyDecoder {
-  std::string pending;         // bytes not yet decoded: an incomplete sequence or character
-  int64_t pendingSinceMs = 0;  // when the oldest of them arrived
-  bool inString = false;       // within a terminal's string, whose bytes are dropped as they come
-  int64_t lastInputMs = 0;     // when bytes last arrived
+  std::string pending;           // bytes not yet decoded: an incomplete sequence or character
+  int64_t pendingSinceMs = 0;    // when the oldest of them arrived
+  bool pendingIsReport = false;  // they can only be the beginning of a report
+  bool inString = false;         // within a terminal's string, whose bytes are dropped as they come
+  int64_t lastInputMs = 0;       // when bytes last arrived
 };
 
 // Adds newly read bytes (which arrived at `nowMs`, never earlier than the previous call's) and
 // decodes what is complete into `events`. Called with no bytes it decides what has waited long
-// enough: a lone Esc, or a sequence cut short, is decided once `escapeTimeoutMs` have passed.
+// enough: a lone Esc, or a sequence cut short, is decided once `escapeTimeoutMs` have passed,
+// a report cut short once `reportTimeoutMs` have.
 void decodeKeys(KeyDecoder& decoder, std::string_view bytes, int64_t nowMs,
                 std::deque<KeyEvent>& events);
 

@@ -263,15 +263,22 @@ void showOutput(Child& child) {
   presentScreen();
 }
 
+// Whether any process of the command's group is left. One that has ended but is not yet reaped
+// by its parent still counts; its parent is then a member, or the system reaps it soon.
+bool groupLeft(pid_t group) {
+  return kill(-group, 0) == 0 || errno == EPERM;
+}
+
 // The program was asked to end by `signal` while the command ran; the handler has passed the
-// signal on to the command's group. Whatever of the group is left after the grace time is
+// signal on to the command's group. The interpreter may be gone already while processes it
+// started run on: the group is waited for, whatever of it is left after the grace time is
 // killed, and the program ends by the same signal.
 [[noreturn]] void endCommandThenProgram(Child& child, int signal) {
   const int64_t deadline = monotonicMs() + endGraceMs;
   while (monotonicMs() < deadline) {
     if (child.master >= 0 && !takeOutput(child)) closeFd(child.master);
     reapIfEnded(child);
-    if (child.ended && kill(-child.pid, 0) != 0) break;
+    if (child.ended && !groupLeft(child.pid)) break;
     const timespec pause{0, 20 * 1000000};
     nanosleep(&pause, nullptr);
   }
@@ -365,9 +372,14 @@ void hostWaitForProcess(HostHandle process) {
       setPseudoTerminalSize(child->master);
     }
   }
+  // An end signal that came as the interpreter ended (of it, often) leaves the rest of its
+  // group to be waited for, with the group still the one the handler passes further end
+  // signals on to.
+  if (const int signal = endSignalNoted()) endCommandThenProgram(*child, signal);
   // A child may leave the terminal in a mode of its own.
   takeBackTerminal();
-  if (const int signal = endSignalNoted()) endBySignal(signal);
+  // One that came in between went to the group as well.
+  if (const int signal = endSignalNoted()) endCommandThenProgram(*child, signal);
 }
 
 uint32_t hostProcessExitCode(HostHandle process) {

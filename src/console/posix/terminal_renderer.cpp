@@ -88,6 +88,12 @@ void renderFrame(const CellGrid& grid, TerminalView& view, bool beep, std::strin
     view.height = height;
     view.cells.assign(static_cast<size_t>(width) * static_cast<size_t>(height), Cell{' ', common});
     view.attribute = -1;
+    // Whoever had the terminal meanwhile (a stopped program's shell, a resize's terminal) may
+    // have changed the cursor: its shape is asked for again, and it stays hidden until the
+    // frame is drawn.
+    view.cursorShape = -1;
+    view.cursorVisible = false;
+    out += "\x1b[?25l";
     selectAttribute(out, view, common);
     out += "\x1b[H\x1b[2J";
     view.cursorRow = 0;

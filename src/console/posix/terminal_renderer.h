@@ -9,7 +9,9 @@
 // the colours last selected. The terminal is the grid's window, so its size is the window's.
 // Frames are drawn by difference against it.
 struct TerminalView {
-  bool known = false;  // false before the first frame and after a resize: redraw everything
+  // False before the first frame and after a resize or a stop: everything is drawn afresh,
+  // the cursor's shape and visibility as well.
+  bool known = false;
   int32_t width = 0;
   int32_t height = 0;
   std::vector<Cell> cells;
