@@ -633,7 +633,7 @@ def run_one(program, kind, name, work_parent):
     except Exception as error:  # a broken rig or check fails the check, with its trace
         return "fail", "".join(traceback.format_exception(error)).strip()
     finally:
-        shutil.rmtree(work, ignore_errors=True)
+        rigs.remove_folder(work)
 
 
 def main():
@@ -697,7 +697,7 @@ def main():
         print("stopped", file=sys.stderr)
         return 130
     finally:
-        shutil.rmtree(work_parent, ignore_errors=True)
+        rigs.remove_folder(work_parent)
 
     print_table(media, names, results)
     counts = {state: sum(1 for r in results.values() if r == state)

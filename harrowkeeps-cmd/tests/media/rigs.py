@@ -145,6 +145,26 @@ def mounted_type(path):
     return None
 
 
+def mounted_below(path):
+    """Whether anything is mounted at or below `path`: a folder to leave
+    alone rather than remove, lest the removal go into the mounted medium."""
+    prefix = os.fsencode(os.path.realpath(path))
+    with open("/proc/self/mountinfo", "rb") as f:
+        for line in f:
+            point = re.sub(rb"\\([0-7]{3})", lambda m: bytes([int(m.group(1), 8)]), line.split()[4])
+            if point == prefix or point.startswith(prefix + b"/"):
+                return True
+    return False
+
+
+def remove_folder(path):
+    """Removes a folder a rig or check made, unless something is still mounted in it."""
+    if mounted_below(path):
+        print(f"rigs: something is still mounted in {path}; left it in place", file=sys.stderr)
+        return
+    shutil.rmtree(path, ignore_errors=True)
+
+
 def _end_process(process, seconds=10):
     """Waits for a process of ours to end, then asks it, then makes it."""
     for sending in (None, signal.SIGTERM, signal.SIGKILL):
@@ -235,6 +255,7 @@ class Medium:
         self.armed = None       # errfs: its faults are on while this file exists
         self.port = None        # where sshfs connects: the relay's port, else sshd's
         self.ssh_folder = None
+        self.servers = []       # sshd and the relay, for those who measure what they cost
         self.cleanup = contextlib.ExitStack()
 
     # -- making ---------------------------------------------------------
@@ -309,6 +330,7 @@ Subsystem sftp {subsystem}
         log = os.path.join(ssh, "sshd.log")
         sshd = _start(["/usr/sbin/sshd", "-D", "-e", "-f", config], log)
         self.cleanup.callback(_end_process, sshd, 0)
+        self.servers.append(sshd)
         _wait_port(port, sshd, log)
         self.port = port
         if self.delay_ms:
@@ -317,6 +339,7 @@ Subsystem sftp {subsystem}
             relay = _start([sys.executable, os.path.join(HERE, "delay_relay.py"), str(relay_port),
                             str(port), str(self.delay_ms)], relay_log)
             self.cleanup.callback(_end_process, relay, 0)
+            self.servers.append(relay)
             _wait_port(relay_port, relay, relay_log)
             self.port = relay_port
         self.ssh_folder = ssh
@@ -414,7 +437,7 @@ Subsystem sftp {subsystem}
         # plain read sees everything the device was given, and nothing more.
         run(["cp", "--sparse=always", self.image, image])
         with contextlib.ExitStack() as stack:
-            stack.callback(shutil.rmtree, folder, True)
+            stack.callback(remove_folder, folder)
             log = os.path.join(folder, "driver.log")
             driver = None
             if self.kind == "exfat":
@@ -470,7 +493,4 @@ def medium(kind, parent, read_only=False, delay_ms=None, log_requests=False, opt
                 target.unmount()
     finally:
         target.unmount()
-        if mounted_type(target.root) is None:
-            shutil.rmtree(folder, ignore_errors=True)
-        else:
-            print(f"rigs: {target.root} is still mounted; left {folder} in place", file=sys.stderr)
+        remove_folder(folder)
