@@ -32,7 +32,8 @@ static void* copy_files(void* unused) {
   char final_path[4096], temporary_path[4096];
   for (int n; (n = atomic_fetch_add(&next_file, 1)) < files;) {
     snprintf(final_path, sizeof final_path, "%s/folder%02d/file%05d.dat", target, n % folders, n);
-    snprintf(temporary_path, sizeof temporary_path, "%s/folder%02d/.file%05d.tmp", target, n % folders, n);
+    snprintf(temporary_path, sizeof temporary_path, "%s/folder%02d/.file%05d.tmp", target,
+             n % folders, n);
     const char* path = durable ? temporary_path : final_path;
     int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
@@ -84,7 +85,8 @@ int main(int argc, char** argv) {
   for (int t = 0; t < threads; t++) pthread_create(&workers[t], NULL, copy_files, NULL);
   for (int t = 0; t < threads; t++) pthread_join(workers[t], NULL);
   clock_gettime(CLOCK_MONOTONIC, &end);
-  printf("%.3f\n", (double)(end.tv_sec - start.tv_sec) + (double)(end.tv_nsec - start.tv_nsec) / 1e9);
+  printf("%.3f\n",
+         (double)(end.tv_sec - start.tv_sec) + (double)(end.tv_nsec - start.tv_nsec) / 1e9);
   if (failures) fprintf(stderr, "share_in_flight: %d files failed\n", (int)failures);
   return failures ? 1 : 0;
 }

@@ -86,34 +86,34 @@ def main():
                   f"{delay} ms each way; median of {repetitions}; sshfs mounted afresh before each run; "
                   f"{os.cpu_count()} cores")
             print(f"{'mode':<8}{'threads':>8}{'seconds':>9}{'files/s':>9}{'machine busy':>14}"
-                  f"{'share CPU s':>13}{'copier CPU s':>14}")
+                  f"   CPU s: {'sshfs+ssh':>9}{'sshd':>7}{'relay':>7}{'copier':>8}")
             for mode in ("durable", "plain"):
                 for count in threads:
                     rows = []
                     for repetition in range(repetitions):
                         share.remount(read_only=False)
-                        share_pids = descendants([share.fuse_process()] + [p.pid for p in share.servers])
+                        # sshfs with its ssh; sshd with its session and sftp-server; the relay.
+                        roots = [share.fuse_process()] + [p.pid for p in share.servers]
                         target = os.path.join(share.root, f"{mode}-{count}-{repetition}")
                         busy0, total0 = machine_busy()
-                        share0 = cpu_seconds(share_pids)
+                        before = [cpu_seconds(descendants([root])) for root in roots]
                         copier0 = resource.getrusage(resource.RUSAGE_CHILDREN)
                         result = subprocess.run([program, target, str(FILES), str(SIZE), str(FOLDERS),
                                                  str(count), mode], capture_output=True, text=True)
                         copier1 = resource.getrusage(resource.RUSAGE_CHILDREN)
-                        share1 = cpu_seconds(descendants([share.fuse_process()] + [p.pid for p in share.servers]))
+                        after = [cpu_seconds(descendants([root])) for root in roots]
                         busy1, total1 = machine_busy()
                         if result.returncode != 0:
                             sys.exit(f"share_in_flight failed: {result.stderr.strip()}")
-                        rows.append((float(result.stdout), (busy1 - busy0) / max(1, total1 - total0),
-                                     share1 - share0,
-                                     copier1.ru_utime + copier1.ru_stime - copier0.ru_utime - copier0.ru_stime))
-                    seconds = statistics.median(r[0] for r in rows)
-                    print(f"{mode:<8}{count:>8}{seconds:>9.2f}{FILES / seconds:>9.0f}"
-                          f"{statistics.median(r[1] for r in rows) * 100:>13.0f}%"
-                          f"{statistics.median(r[2] for r in rows):>13.2f}"
-                          f"{statistics.median(r[3] for r in rows):>14.2f}", flush=True)
-        print("machine busy: all cores, every process (other work on the machine included); share CPU: "
-              "sshfs, ssh, sshd, sftp-server and the relay")
+                        rows.append([float(result.stdout), (busy1 - busy0) / max(1, total1 - total0)]
+                                    + [b - a for a, b in zip(before, after)]
+                                    + [copier1.ru_utime + copier1.ru_stime - copier0.ru_utime - copier0.ru_stime])
+                    median = [statistics.median(r[i] for r in rows) for i in range(len(rows[0]))]
+                    print(f"{mode:<8}{count:>8}{median[0]:>9.2f}{FILES / median[0]:>9.0f}{median[1] * 100:>13.0f}%"
+                          f"          {median[2]:>9.2f}{median[3]:>7.2f}{median[4]:>7.2f}{median[5]:>8.2f}",
+                          flush=True)
+        print("machine busy: all cores, every process (other work on the machine too); CPU s: processor "
+              "seconds of each part during the run (sshd: its session and sftp-server)")
     except KeyboardInterrupt:
         return 130
     finally:

@@ -8,6 +8,7 @@ share whose server refused the data would:
   FAIL-WRITE   writing the block with the marker answers ENOSPC, and the
                file cannot be removed afterwards (unlink answers EIO) until
                the faults are switched off
+  FAIL-UNLINK  the file cannot be removed (unlink answers EIO), as above
 
 The file's name does not choose: a copier writes into temporaries whose
 names it makes up. Faults are on while the file ARMED exists; remove it to
@@ -24,7 +25,7 @@ import threading
 
 from fusepy import FUSE, FuseOSError, Operations
 
-MARKERS = (b"FAIL-FSYNC", b"FAIL-FLUSH", b"FAIL-WRITE")
+MARKERS = (b"FAIL-FSYNC", b"FAIL-FLUSH", b"FAIL-WRITE", b"FAIL-UNLINK")
 
 
 class FaultyPassthrough(Operations):
@@ -129,6 +130,8 @@ class FaultyPassthrough(Operations):
         seen = {marker for marker in MARKERS if marker in data}
         with self.lock:
             self.faults.setdefault(fh, set()).update(seen)
+            if b"FAIL-UNLINK" in seen:
+                self.stuck.add(self.paths.get(fh, path))
             if b"FAIL-WRITE" in seen and self.on():
                 self.stuck.add(self.paths.get(fh, path))
                 raise FuseOSError(errno.ENOSPC)

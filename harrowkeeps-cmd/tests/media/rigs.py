@@ -217,6 +217,18 @@ def _daemon_pid(*arguments):
     return None
 
 
+def attach_loop(image, read_only=False):
+    """A loop device for the image. Another process may take the free device
+    between losetup's finding it and its taking it: then it tries again."""
+    for attempt in range(5):
+        try:
+            return run(["losetup", "-f", "--show"] + (["-r"] if read_only else []) + [image]).strip()
+        except RigError:
+            if attempt == 4:
+                raise
+            time.sleep(0.1 * (attempt + 1))
+
+
 def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
@@ -282,8 +294,8 @@ class Medium:
             open(self.armed, "w").close()
         self.mount(self.read_only)
 
-    def _attach(self, image, read_only=False):
-        device = run(["losetup", "-f", "--show"] + (["-r"] if read_only else []) + [image]).strip()
+    def _attach(self, image):
+        device = attach_loop(image)
         self.cleanup.callback(self._detach, device)
         return device
 
@@ -441,7 +453,7 @@ Subsystem sftp {subsystem}
             log = os.path.join(folder, "driver.log")
             driver = None
             if self.kind == "exfat":
-                device = run(["losetup", "-f", "--show", "-r", image]).strip()
+                device = attach_loop(image, read_only=True)
                 stack.callback(self._detach, device)
                 run(["mount.exfat-fuse", "-o", "ro", device, mount_point])
                 pid = _daemon_pid("mount.exfat-fuse", device, mount_point)
@@ -452,7 +464,7 @@ Subsystem sftp {subsystem}
                 driver = _start(["fusefat", "-f", "-o", "ro", image, mount_point], log)
                 pid = None
             else:  # ext4: a read-write device, so the journal can be replayed as a remount would
-                device = run(["losetup", "-f", "--show", image]).strip()
+                device = attach_loop(image)
                 stack.callback(self._detach, device)
                 run(["mount", "-t", "ext4", "-o", "ro", device, mount_point])
                 pid = None
