@@ -1,16 +1,20 @@
 #!/bin/bash
 # Times harrowkeeps-cmd against cp and rsync doing the same work, in one run.
 # Trees: 10,000 small files in 300 folders ("small"), 100,000 in 3,000
-# ("many"), three 300 MB files ("large"). Passes on each: a full copy into an
-# empty target, an unchanged second pass, and one after 1 % of the source's
-# files changed. The tools take turns within every pass, in an order rotated
+# ("many"), three 300 MB files ("large"), and 1,000 files of 2 KB in 20 folders
+# copied onto a network share ("share": sshfs to an sshd of the benchmark's
+# own on a free loopback port, through a relay that holds back every chunk
+# 0.5 ms each way, HKBENCH_SHARE_DELAY_MS; needs root, /dev/fuse and
+# openssh-server and sshfs, and says why it skips otherwise). Passes on each:
+# a full copy into an empty target, an unchanged second pass, and one after
+# 1 % of the source's files changed. The tools take turns within every pass, in an order rotated
 # each repetition; every run is followed by "sync -f" on its target and that
 # counts in its time. Prints the medians, the ratios ours / peer (below 1: we
 # are faster) against the goals of the copy engine, and peak memory; exits 1
 # if harrowkeeps-cmd's copy differs from the source.
 #
 # Usage: bench/compare-with-cp-rsync.sh [path to harrowkeeps-cmd] [work folder] [repetitions]
-# HKBENCH_TREES=small (or "small,large", ...) runs only those trees.
+# HKBENCH_TREES=small (or "small,large", "share", ...) runs only those trees.
 # The work folder must be on a real disk; all three trees take about 9 GB.
 set -euo pipefail
 
@@ -35,7 +39,9 @@ fi
 rm -rf "$work"
 mkdir -p "$work/drives"
 touch "$work/$marker"
-trap 'rm -rf "$work"' EXIT
+# Never into a share or image still mounted there (the driver takes them down; a
+# driver killed outright may not have).
+trap 'rm -rf --one-file-system "$work"' EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 case $(stat -f -c %T "$work") in

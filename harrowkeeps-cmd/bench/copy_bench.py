@@ -2,6 +2,7 @@
 """Times harrowkeeps-cmd, cp and rsync doing the same copies; run through
 compare-with-cp-rsync.sh, which makes the work folder and removes it."""
 
+import contextlib
 import os
 import random
 import shutil
@@ -11,14 +12,19 @@ import subprocess
 import sys
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "media"))
+import rigs  # noqa: E402  the sshfs share, its sshd and the delay relay
+
 BLOCK = 4096  # allocation unit assumed when estimating the space a tree takes
 TOOLS = ("harrowkeeps-cmd", "cp", "rsync")
 
 
 class Tree:
-    def __init__(self, key, title, folders, files, large_files=0):
+    def __init__(self, key, title, folders, files, large_files=0, size=None, on_share=False):
         self.key, self.title = key, title
         self.folders, self.files, self.large_files = folders, files, large_files
+        self.size = size          # every file this size, else sizes drawn from 100 B to 16 KB
+        self.on_share = on_share  # the targets are on the sshfs share, through the delay relay
 
     @property
     def small(self):
@@ -28,23 +34,30 @@ class Tree:
         return "1 % touched" if self.small else "1 of 3 touched"
 
 
-# Folders as top x sub; the file count is spread over them round robin.
+# Folders as top x sub (no sub-folders with 0); the file count is spread over them round robin.
 TREES = {
     "small": Tree("small", "10,000 small files", (20, 15), 10_000),
     "many": Tree("many", "100,000 small files", (60, 50), 100_000),
     "large": Tree("large", "3 x 300 MB", None, 0, large_files=3),
+    "share": Tree("share", "1,000 x 2 KB, share", (20, 0), 1_000, size=2048, on_share=True),
 }
+# Each way through the relay: 0.5 ms makes a round trip of about 1 ms, a good LAN.
+SHARE_DELAY_MS = float(os.environ.get("HKBENCH_SHARE_DELAY_MS", "0.5"))
 LARGE_SIZE = 300 << 20
 CHUNK = 1 << 20
 
 
 def small_sizes(tree):
+    if tree.size:
+        return [tree.size] * tree.files
     rng = random.Random(f"sizes {tree.key}")
     return [rng.randint(100, 16384) for _ in range(tree.files)]
 
 
 def folder_names(tree):
     tops, subs = tree.folders
+    if not subs:
+        return [f"Folder {t:02d}" for t in range(tops)]
     return [os.path.join(f"Folder {t:02d}", f"Sub {s:02d}") for t in range(tops) for s in range(subs)]
 
 
@@ -130,15 +143,21 @@ def touch_source(tree, root, repetition):
 
 
 class Runner:
-    def __init__(self, binary, work, launcher):
+    def __init__(self, binary, work, launcher, share=None):
         self.binary, self.work, self.launcher = binary, work, launcher
         self.drives = os.path.join(work, "drives")
+        self.share_medium = share  # the mounted share (drive U:), if the share tree runs
+        self.share = share.root if share else None
         self.child = None
 
     def command(self, tool, tree, target):
         source = os.path.join(self.work, tree.key, "src")
         if tool == "harrowkeeps-cmd":
-            line = f"/CXCOPY S:\\{tree.key}\\src T:\\{tree.key}\\{os.path.basename(target)} /S /D /I /Y"
+            if tree.on_share:
+                to = f"U:\\{os.path.relpath(target, self.share)}"
+            else:
+                to = f"T:\\{tree.key}\\{os.path.basename(target)}"
+            line = f"/CXCOPY S:\\{tree.key}\\src {to} /S /D /I /Y"
             return [self.binary, line]
         if tool == "cp":
             return ["cp", "-r", "--update", "--preserve=timestamps", source + "/.", target + "/"]
@@ -146,6 +165,11 @@ class Runner:
 
     def timed(self, tool, tree, target):
         """Seconds for the copy and its sync -f, and the copier's peak resident MiB."""
+        if tree.on_share:
+            # sshfs keeps what it learnt of names and times for 20 s: whether the
+            # previous run was the same tool's would decide an unchanged pass.
+            # Every run starts as a daily backup does, with nothing known.
+            self.share_medium.remount(read_only=False)
         if tool == "cp":
             os.makedirs(target, exist_ok=True)  # the others make their target themselves
         errors = os.path.join(self.work, "last-errors.txt")
@@ -178,7 +202,9 @@ def sync_folder(path):
     subprocess.run(["sync", "-f", path], check=True)
 
 
-def target_of(work, tree, tool):
+def target_of(work, tree, tool, share=None):
+    if tree.on_share:
+        return os.path.join(share, f"dst-{tool}")
     return os.path.join(work, tree.key, f"dst-{tool}")
 
 
@@ -223,7 +249,13 @@ def differences(source, target):
 
 def goal(tree, pass_name, vs_cp, vs_rsync):
     """The issue's target for this line, if it has one, and whether it is met."""
-    if tree.small and pass_name == "full copy":
+    if tree.on_share and pass_name == "full copy":
+        text, met = "<=0.25 cp", vs_cp <= 0.25
+    elif tree.on_share and pass_name == "unchanged":
+        text, met = "<=0.5 cp", vs_cp <= 0.5
+    elif tree.on_share:
+        return ""
+    elif tree.small and pass_name == "full copy":
         text, met = "<=0.8 cp, <=0.7 rsync", vs_cp <= 0.8 and vs_rsync <= 0.7
     elif tree.small and pass_name == "unchanged":
         text, met = "<=0.7 cp", vs_cp <= 0.7
@@ -262,19 +294,51 @@ def print_table(trees, times, memory, repetitions):
               f"ours' peak {ours_peak[0]:.1f} -> {ours_peak[1]:.1f} MiB")
 
 
+def lookup_round_trip(folder):
+    """Milliseconds one look-up of a missing name takes on the share."""
+    start = time.perf_counter()
+    for n in range(200):
+        try:
+            os.stat(os.path.join(folder, f"no such file {n} {time.time_ns()}"))
+        except FileNotFoundError:
+            pass
+    return (time.perf_counter() - start) / 200 * 1000
+
+
 def main():
     binary, launcher, work, repetitions = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
-    wanted = os.environ.get("HKBENCH_TREES", "small,many,large").replace(",", " ").split()
+    wanted = os.environ.get("HKBENCH_TREES", "small,many,large,share").replace(",", " ").split()
     unknown = [key for key in wanted if key not in TREES]
     if unknown or not wanted:
         sys.exit(f"HKBENCH_TREES: unknown tree {' '.join(unknown)} (choose from {', '.join(TREES)})")
     trees = [TREES[key] for key in TREES if key in wanted]
+    if any(tree.on_share for tree in trees):
+        why = rigs.unavailable("sshfs")
+        if why:
+            print(f"share tree skipped: {why}", flush=True)
+            trees = [tree for tree in trees if not tree.on_share]
+            if not trees:
+                return 0
     check_space(work, trees)
+    with contextlib.ExitStack() as stack:
+        share = None
+        if any(tree.on_share for tree in trees):
+            print(f"starting sshd, the delay relay ({SHARE_DELAY_MS} ms each way) and sshfs ...",
+                  file=sys.stderr, flush=True)
+            share = stack.enter_context(rigs.medium("sshfs", work, delay_ms=SHARE_DELAY_MS))
+            os.symlink(share.root, os.path.join(work, "drives", "u:"))
+        return measure(binary, launcher, work, repetitions, trees, share)
 
+
+def measure(binary, launcher, work, repetitions, trees, share):
     filesystem = subprocess.run(["stat", "-f", "-c", "%T", work], capture_output=True, text=True,
                                 check=True).stdout.strip()
     print(f"work folder {work} on {filesystem}; median of {repetitions} repetition(s); "
           f"each run timed with its sync -f; tool order rotated each repetition", flush=True)
+    if share:
+        print(f"share: sshfs to an sshd on the loopback through a relay holding back every chunk "
+              f"{SHARE_DELAY_MS} ms each way; a look-up takes {lookup_round_trip(share.root):.2f} ms; "
+              f"sshfs mounted afresh before each run (nothing cached)", flush=True)
 
     for tree in trees:
         print(f"making {tree.title} ...", file=sys.stderr, flush=True)
@@ -283,17 +347,20 @@ def main():
         read_all(root)  # every tool starts with the source in the cache
     sync_folder(work)
 
-    runner = Runner(binary, work, launcher)
+    runner = Runner(binary, work, launcher, share)
     times, memory = {}, {}
+
+    def target(tree, tool):
+        return target_of(work, tree, tool, share.root if share else None)
 
     def run_all(tree, pass_name, order):
         for tool in order:
             if pass_name == "full copy":
                 # Each tool's old copy goes right before its own run, so that
                 # none pays for writing back another's deletion.
-                shutil.rmtree(target_of(work, tree, tool), ignore_errors=True)
+                shutil.rmtree(target(tree, tool), ignore_errors=True)
                 sync_folder(work)
-            seconds, peak = runner.timed(tool, tree, target_of(work, tree, tool))
+            seconds, peak = runner.timed(tool, tree, target(tree, tool))
             times.setdefault((tree.key, pass_name, tool), []).append(seconds)
             memory.setdefault((tree.key, pass_name, tool), []).append(peak)
             print(f"  {tree.title}, {pass_name}, {tool}: {seconds:.3f}s {peak:.1f} MiB",
@@ -312,7 +379,7 @@ def main():
                 run_all(tree, tree.touched_pass(), order)
     except KeyboardInterrupt:
         runner.stop_child()
-        sys.exit(130)
+        raise
 
     print_table(trees, times, memory, repetitions)
     if not all(tree.small for tree in trees):
@@ -324,7 +391,7 @@ def main():
     for tree in trees:
         source = os.path.join(work, tree.key, "src")
         for tool in TOOLS:
-            wrong = differences(source, target_of(work, tree, tool))
+            wrong = differences(source, target(tree, tool))
             if wrong:
                 print(f"{tool}'s copy of {tree.title} differs from the source ({len(wrong)} differences):",
                       file=sys.stderr)

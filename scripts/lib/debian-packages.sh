@@ -15,6 +15,12 @@ HK_TEST_PACKAGES="libgtest-dev=/usr/include/gtest/gtest.h
   clang=clang++ libclang-rt-14-dev=/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a
   clang-format=clang-format
   mandoc=mandoc groff-base=groff"
+# The backup media harrowkeeps-cmd's media checks mount: FUSE drivers, sshd and sshfs, and the
+# FUSE binding of their fault-injecting file system.
+HK_MEDIA_PACKAGES="exfat-fuse=/usr/sbin/mount.exfat-fuse exfatprogs=/usr/sbin/mkfs.exfat
+  fusefat=/usr/bin/fusefat dosfstools=/usr/sbin/mkfs.vfat ntfs-3g=/usr/bin/ntfs-3g
+  openssh-server=/usr/sbin/sshd sshfs=/usr/bin/sshfs
+  python3-fusepy=/usr/lib/python3/dist-packages/fusepy.py"
 HK_DEB_PACKAGES="dpkg-dev=dpkg-shlibdeps file=file"
 HK_ZIP_PACKAGES="g++-mingw-w64-x86-64-posix=x86_64-w64-mingw32-g++-posix"
 HK_WINE_PACKAGES="wine64=/usr/lib/wine/wine64"
