@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -338,12 +339,15 @@ Walk::Walk(const CopyJob& copyJob) : job(copyJob) {
   limits = job.batchLimits;
   limits.flushingAtOnce = std::max<std::size_t>(limits.flushingAtOnce, 1);
   flushers.wanted = static_cast<int>(limits.flushingAtOnce);
-  // The last batch of a small copy is flushed right here, with no thread
-  // started for it.
-  flushers.doneHereFirst = 1;
+  // Never on the walk's own thread: a flush can take long, and a stop
+  // must not wait for it.
+  flushers.doneHereFirst = 0;
 }
 
 Walk::~Walk() {
+  // A stopped run ends the process without waiting for the batches it
+  // abandoned; their flushers are never joined.
+  if (!abandoned.empty()) endByStop(tally.stopSignal != 0 ? tally.stopSignal : SIGTERM);
   stopWorkers(writers);
   stopWorkers(flushers);
   stopTreeSurvey(sourceSurvey);
@@ -378,7 +382,9 @@ CopyTally runCopy(const CopyJob& job) {
     }
   }
   if (walk.tally.outOfMemory) removeRegisteredTemporaries();
-  // A stop taken here is ended by the caller, once it has said its last.
+  // A stop that came while the copies were being ended finds them all
+  // named; the caller ends the run by it, once it has said its last.
+  if (walk.tally.stopSignal == 0) walk.tally.stopSignal = stopRequested();
   if (walk.tally.stopSignal == 0) takeStopsAtOnce();
   return walk.tally;
 }

@@ -119,6 +119,9 @@ struct Walk {
   std::deque<std::unique_ptr<FilesInFlight>> inFlight;        // in the order handed out
   WriteBatch batch;                                           // being filled
   std::deque<std::unique_ptr<BatchInCompletion>> completing;  // oldest first
+  // Batches a stopped run did not wait for: their flusher still works on
+  // them, so they are kept until the process ends.
+  std::vector<std::unique_ptr<BatchInCompletion>> abandoned;
   std::size_t replacingInCompletion = 0;
   NamedOn named;
   std::vector<std::string> unremoved;       // temporaries that could not be removed

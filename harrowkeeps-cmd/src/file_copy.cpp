@@ -79,8 +79,9 @@ void reportFailure(Walk& walk, FailedAt where, int error, const std::string& sou
 }
 
 void discard(Walk& walk, FileInFlight& file) {
+  const std::string name = file.temporary.name;
   if (int error = discardTemporary(file.folder->fd.get(), file.temporary); error != 0)
-    walk.unremoved.push_back(file.targetPath + " (its temporary): " + strerror(error));
+    walk.unremoved.push_back(unremovedTemporary(file, name.c_str(), error));
 }
 
 // --- handing out and taking back
@@ -206,6 +207,34 @@ void collectCompletion(Walk& walk) {
   }
   walk.replacingInCompletion -= completion.batch.replacing;
   walk.completing.pop_front();
+}
+
+// How long a stopped run waits for the batches being flushed to be named:
+// a flush can take long on a busy disk, and the stop should not. What is
+// not named by then is said to be not copied (some of it may still get its
+// name as the run ends, which the next run then finds up to date).
+constexpr long long secondsToCollectAfterAStop = 2;
+
+void collectCompletionsBefore(Walk& walk, long long seconds) {
+  timespec start{};
+  clock_gettime(CLOCK_MONOTONIC, &start);
+  while (!walk.completing.empty()) {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    long long left = seconds * 1'000'000'000LL - ((now.tv_sec - start.tv_sec) * 1'000'000'000LL +
+                                                  (now.tv_nsec - start.tv_nsec));
+    BatchInCompletion& oldest = *walk.completing.front();
+    if (left > 0 && waitUntilDone(walk.flushers, oldest.done, left)) {
+      collectCompletion(walk);
+      continue;
+    }
+    // Left to its flusher; the process ends under it.
+    for (std::size_t i = oldest.collected; i < oldest.batch.files.size(); ++i)
+      walk.shownNotCopied.push_back(oldest.batch.files[i].shownName);
+    oldest.collected = oldest.batch.files.size();
+    walk.abandoned.push_back(std::move(walk.completing.front()));
+    walk.completing.pop_front();
+  }
 }
 
 // Whether another batch can start flushing now; collects those done.
@@ -520,7 +549,7 @@ void finishCopies(Walk& walk) {
       walk.shownNotCopied.push_back(file.shownName);
     }
     walk.batch = WriteBatch{};
-    while (!walk.completing.empty()) collectCompletion(walk);
+    collectCompletionsBefore(walk, secondsToCollectAfterAStop);
   }
   if (walk.tally.stopSignal == 0) {
     for (int error : flushNames(walk.named)) {
@@ -537,12 +566,17 @@ void finishCopies(Walk& walk) {
     for (const std::string& name : walk.shownNotCopied)
       writeLine(walk.job.output.err, detailLine(name));
   }
+  // A leftover the look at the target could not remove is met again by
+  // the removal of leftovers: said once.
+  std::vector<std::string> said;
   for (const std::string& problem : walk.unremoved) {
+    if (std::find(said.begin(), said.end(), problem) != said.end()) continue;
+    said.push_back(problem);
     writeLine(walk.job.output.err, text::temporaryNotRemoved);
     writeLine(walk.job.output.err, detailLine(problem));
   }
   stopWorkers(walk.writers);
-  stopWorkers(walk.flushers);
+  if (walk.abandoned.empty()) stopWorkers(walk.flushers);
   stopTreeSurvey(walk.sourceSurvey);
   stopTreeSurvey(walk.targetSurvey);
 }

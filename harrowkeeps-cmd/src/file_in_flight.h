@@ -45,3 +45,7 @@ struct FileInFlight {
   bool named = false;             // under its final name already (flushed one by one)
   bool changedWhileRead = false;  // stamped so that the next run copies it again
 };
+
+// What a temporary that could not be removed is named by: its own path,
+// which the next run removes, and the copy it was for.
+std::string unremovedTemporary(const FileInFlight& file, const char* temporaryName, int error);

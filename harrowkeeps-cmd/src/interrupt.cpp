@@ -114,7 +114,11 @@ void takeStopsAtOnce() {
 
 void endByStop(int signalNumber) {
   alarm(0);
+  // What a flush still under way has not named goes; it has names of its
+  // own until then (a file it names meanwhile is whole and stays).
   stopping.store(true);
+  waitForCreations();
+  removeRegisteredTemporaries();
   if (signalNumber == SIGINT) _exit(2);
   signal(signalNumber, SIG_DFL);
   sigset_t only;

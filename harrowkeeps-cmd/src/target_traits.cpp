@@ -80,11 +80,17 @@ bool hasAsciiLetter(const std::string& name) {
 }
 
 // Whether the folder finds `name` under its case-swapped spelling too, as
-// the very same file.
+// the same file. Not by its inode number alone: a FUSE file system that
+// works by path (exfat-fuse, fusefat) gives each spelling a number of its
+// own.
 bool findsOtherCase(int folderFd, const std::string& name, const struct stat& named) {
   struct stat other {};
-  return fstatat(folderFd, withCaseSwapped(name).c_str(), &other, AT_SYMLINK_NOFOLLOW) == 0 &&
-         other.st_ino == named.st_ino && other.st_dev == named.st_dev;
+  if (fstatat(folderFd, withCaseSwapped(name).c_str(), &other, AT_SYMLINK_NOFOLLOW) != 0)
+    return false;
+  if (other.st_ino == named.st_ino && other.st_dev == named.st_dev) return true;
+  return (other.st_mode & S_IFMT) == (named.st_mode & S_IFMT) && other.st_size == named.st_size &&
+         other.st_mtim.tv_sec == named.st_mtim.tv_sec &&
+         other.st_mtim.tv_nsec == named.st_mtim.tv_nsec;
 }
 
 struct ProbeRemovals {

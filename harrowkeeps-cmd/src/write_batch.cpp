@@ -68,8 +68,9 @@ void nameOne(FileInFlight& file, FileOutcome& outcome) {
     }
     return;
   }
+  const std::string name = file.temporary.name;
   if (int error = discardTemporary(folder, file.temporary); error != 0)
-    outcome.unremoved = file.targetPath + " (its temporary): " + strerror(error);
+    outcome.unremoved = unremovedTemporary(file, name.c_str(), error);
 }
 
 }  // namespace
@@ -163,4 +164,9 @@ std::vector<int> flushNames(NamedOn& named, bool onlyLeftBehind) {
   }
   named.folders = std::move(kept);
   return errors;
+}
+
+std::string unremovedTemporary(const FileInFlight& file, const char* temporaryName, int error) {
+  std::string folder = file.targetPath.substr(0, file.targetPath.find_last_of('/') + 1);
+  return folder + temporaryName + ", the temporary of " + file.targetPath + ": " + strerror(error);
 }

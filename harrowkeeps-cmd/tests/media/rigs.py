@@ -321,7 +321,7 @@ class Medium:
         if self.log_requests:
             # Open, fsync, rename and close are logged at INFO, with the path.
             self.sftp_log = os.path.join(self.folder, "sftp-requests.log")
-            subsystem += f" -e -l INFO 2>>{self.sftp_log}"
+            subsystem += f" -e -l DEBUG3 2>>{self.sftp_log}"
         port = free_port()
         config = os.path.join(ssh, "sshd_config")
         with open(config, "w") as f:
