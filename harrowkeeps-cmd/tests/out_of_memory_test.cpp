@@ -176,12 +176,17 @@ TEST_F(OutOfMemoryEveryAllocation, AllThatFailFromOneOnEndTheCopyWithoutATrace) 
   for (long failAt = 1; failAt <= allocations; failAt += stride) {
     std::filesystem::remove_all(sandbox.j + "/Lotto");
     InProcessResult result = run(failAt, true);
-    EXPECT_TRUE(result.exitCode == 4 || result.exitCode == 5) << failAt << ": " << result.exitCode;
     EXPECT_EQ(temporariesBelow(sandbox.j), std::vector<std::string>{}) << failAt;
+    long whole = 0;
     for (const std::string& name : filesBelow(sandbox.j)) {
       if (name.back() == '/') continue;
       EXPECT_EQ(readFile(sandbox.j + "/" + name), readFile(sandbox.c + "/" + name)) << failAt;
+      ++whole;
     }
+    // 0 only when memory ran out after the last copy was named.
+    EXPECT_TRUE(result.exitCode == 4 || result.exitCode == 5 ||
+                (result.exitCode == 0 && whole == 24))
+        << failAt << ": " << result.exitCode << ", " << whole << " copied";
   }
 }
 
