@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -149,13 +150,13 @@ TEST_F(ConcurrentCopy, TheTargetReadAheadMatchesEachFolderItIsUsedFor) {
   EXPECT_EQ(readFile(target + "/F0100/x.txt"), "impostor");
 }
 
-bool sawNamesDuringFlush = false;
+std::atomic<bool> sawNamesDuringFlush{false};  // set on a flushing thread
 
 int flushOnceTheNamesShow(int fd) {
   // The walk holds names back only briefly: they must show while a flush
   // keeps the copy waiting on the disk.
   for (int waited = 0; waited < 3000 && !sawNamesDuringFlush; waited += 5) {
-    sawNamesDuringFlush = inProcessOutputSoFar().find("file000.dat\n") != std::string::npos;
+    sawNamesDuringFlush.store(inProcessOutputSoFar().find("file000.dat\n") != std::string::npos);
     const timespec pause{0, 5'000'000};
     nanosleep(&pause, nullptr);
   }
