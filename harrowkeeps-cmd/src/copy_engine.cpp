@@ -56,7 +56,6 @@ void pushLevel(Walk& walk, TargetFolder* target, bool isRoot) {
   level.target = isRoot ? target : &level.ownTarget;
   level.shownLength = walk.shown.size();
   level.pathLength = walk.sourcePath.size();
-  level.sourceKeyLength = walk.sourceKey.size();
   level.targetKeyLength = walk.targetKey.size();
   level.targetShownLength = walk.targetShown.size();
   // A deep tree would hold a descriptor per level on the target side too.
@@ -73,7 +72,6 @@ void popLevel(Walk& walk) {
   }
   walk.shown.resize(leaving.shownLength);
   walk.sourcePath.resize(leaving.pathLength);
-  walk.sourceKey.resize(leaving.sourceKeyLength);
   walk.targetKey.resize(leaving.targetKeyLength);
   walk.targetShown.resize(leaving.targetShownLength);
   walk.levels.pop_back();
@@ -82,31 +80,10 @@ void popLevel(Walk& walk) {
 
 // --- one folder's files
 
-// The folder's entries in walk order, each file or folder classified; from
-// the survey when it got there first.
+// The folder's entries in walk order, each file or folder classified.
 void listAndClassify(Walk& walk, int folderFd, std::vector<SourceEntry>& entries,
                      std::vector<SourceFile>& classified, int& listError) {
   const CopyJob& job = walk.job;
-  const StackedFolder& here = walk.sourceFolders.levels.back();
-  SurveyedFolder* surveyed =
-      walk.sourceSurvey.running
-          ? takeSurveyedFolder(walk.sourceSurvey, walk.sourceKey, here.device, here.inode)
-          : nullptr;
-  if (surveyed) {
-    listError = surveyed->listError;
-    entries.reserve(surveyed->entries.size());
-    classified.reserve(surveyed->entries.size());
-    for (SurveyedEntry& entry : surveyed->entries) {
-      SourceFile file;
-      file.index = entries.size();
-      file.kind = entry.kind;
-      file.info = entry.info;
-      file.viaLink = entry.viaLink;
-      classified.push_back(file);
-      entries.push_back(std::move(entry.entry));
-    }
-    return;
-  }
   entries = listSource(folderFd, listError);
   classified.reserve(entries.size());
   for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -272,7 +249,6 @@ void enterFolder(Walk& walk, const SubFolder& sub) {
   pushFolder(walk.sourceFolders, std::move(fd), entry.name, sub.isLink);
   walk.shown = shown;
   walk.sourcePath = path;
-  appendToKey(walk.sourceKey, entry.folded);
   appendToKey(walk.targetKey, foldCase(entry.name));
   appendShown(walk.targetShown, entry.name);
   takeFolder(walk);
@@ -290,10 +266,11 @@ void walkTree(Walk& walk) {
   pushFolder(walk.sourceFolders, OwnedFd(fcntl(job.sourceFolderFd, F_DUPFD_CLOEXEC, 0)), "", false);
   const StackedFolder& root = walk.sourceFolders.levels.back();
   walk.foldersOnPath.insert({root.device, root.inode});
-  if (job.switches.subfolders)
-    startTreeSurvey(walk.sourceSurvey, SurveySide::source, job.sourceFolderFd);
-  if (probeTargetFolder(*job.target) == FolderState::present)
-    startTreeSurvey(walk.targetSurvey, SurveySide::target, targetHandle(*job.target)->fd.get());
+  // Where every look at the target waits on a network, the target is read
+  // ahead of the walk; on a local disk that costs more than it saves.
+  if (probeTargetFolder(*job.target) == FolderState::present &&
+      traitsFor(walk, *job.target).latencyBound)
+    startTreeSurvey(walk.targetSurvey, targetHandle(*job.target)->fd.get());
   takeFolder(walk);
   while (!walk.levels.empty() && !walkEnded(walk)) {
     WalkLevel& top = walk.levels.back();
@@ -337,11 +314,10 @@ void copySingleFile(Walk& walk) {
 
 Walk::Walk(const CopyJob& copyJob) : job(copyJob) {
   limits = job.batchLimits;
-  limits.flushingAtOnce = std::max<std::size_t>(limits.flushingAtOnce, 1);
-  flushers.wanted = static_cast<int>(limits.flushingAtOnce);
-  // Never on the walk's own thread: a flush can take long, and a stop
-  // must not wait for it.
-  flushers.doneHereFirst = 0;
+  // One batch is flushed while the next is written: more at once gained
+  // nothing measurable, and flushing on the walk's own thread costs a third
+  // more time (docs/architecture.md has the figures).
+  flusher.wanted = 1;
 }
 
 Walk::~Walk() {
@@ -349,8 +325,7 @@ Walk::~Walk() {
   // abandoned; their flushers are never joined.
   if (!abandoned.empty()) endByStop(tally.stopSignal != 0 ? tally.stopSignal : SIGTERM);
   stopWorkers(writers);
-  stopWorkers(flushers);
-  stopTreeSurvey(sourceSurvey);
+  stopWorkers(flusher);
   stopTreeSurvey(targetSurvey);
 }
 

@@ -73,7 +73,6 @@ struct WalkLevel {
   std::size_t nextFolder = 0;
   std::size_t shownLength = 0;  // of the running names, before this level's part
   std::size_t pathLength = 0;
-  std::size_t sourceKeyLength = 0;
   std::size_t targetKeyLength = 0;
   std::size_t targetShownLength = 0;
 };
@@ -104,7 +103,6 @@ struct Walk {
   std::set<std::pair<dev_t, ino_t>> foldersOnPath;  // source folders being copied
   std::string shown;                                // the source folder as the user named it
   std::string sourcePath;                           // its Unix path
-  std::string sourceKey;                            // for the source survey
   std::string targetKey;                            // for the target survey
   std::string targetShown;                          // the target folder as the user named it
 
@@ -128,8 +126,7 @@ struct Walk {
   std::vector<std::string> shownNotCopied;  // on a stop: names out, files not under them
 
   WorkerPool writers;
-  WorkerPool flushers;  // complete batches: they mostly wait on the disk
-  TreeSurvey sourceSurvey;
+  WorkerPool flusher;  // completes batches, one at a time: it mostly waits on the disk
   TreeSurvey targetSurvey;
 };
 

@@ -91,14 +91,19 @@ void handOutRun(Walk& walk) {
   FilesInFlight* run = walk.filling.get();
   WorkerPool* writers = &walk.writers;
   walk.inFlight.push_back(std::move(walk.filling));
-  submitWork(walk.writers, [run, writers] {
-    for (FileInFlight& file : run->files) writeFileInFlight(file);
-    markDone(*writers, run->done);
-  });
+  // Runs of a folder contend for it; of another folder they do not.
+  const auto place = reinterpret_cast<std::uintptr_t>(run->files.front().folder.get());
+  submitWork(
+      walk.writers,
+      [run, writers] {
+        for (FileInFlight& file : run->files) writeFileInFlight(file);
+        markDone(*writers, run->done);
+      },
+      place);
 }
 
 void collectCompletion(Walk& walk);
-void handOverBatch(Walk& walk, bool early);
+void handOverBatch(Walk& walk, bool settleFirst);
 
 // Replacements waiting to be named: each frees its older copy's room.
 std::size_t replacementsPending(const Walk& walk) {
@@ -113,7 +118,7 @@ bool retryAfterFreeingRoom(Walk& walk, FileInFlight& file) {
       (file.error != ENOSPC && file.error != EDQUOT) || replacementsPending(walk) == 0)
     return false;
   discard(walk, file);
-  handOverBatch(walk, true);
+  handOverBatch(walk, false);
   while (!walk.completing.empty()) collectCompletion(walk);
   file.retried = true;
   file.failedAt = FailedAt::nowhere;
@@ -190,7 +195,7 @@ void takeBackFinished(Walk& walk, bool wait) {
 void collectCompletion(Walk& walk) {
   if (walk.completing.empty()) return;
   BatchInCompletion& completion = *walk.completing.front();
-  waitShowingNames(walk.flushers, completion.done);
+  waitShowingNames(walk.flusher, completion.done);
   while (completion.collected < completion.batch.files.size()) {
     const std::size_t i = completion.collected++;
     const FileInFlight& file = completion.batch.files[i];
@@ -224,7 +229,7 @@ void collectCompletionsBefore(Walk& walk, long long seconds) {
     long long left = seconds * 1'000'000'000LL - ((now.tv_sec - start.tv_sec) * 1'000'000'000LL +
                                                   (now.tv_nsec - start.tv_nsec));
     BatchInCompletion& oldest = *walk.completing.front();
-    if (left > 0 && waitUntilDone(walk.flushers, oldest.done, left)) {
+    if (left > 0 && waitUntilDone(walk.flusher, oldest.done, left)) {
       collectCompletion(walk);
       continue;
     }
@@ -235,13 +240,6 @@ void collectCompletionsBefore(Walk& walk, long long seconds) {
     walk.abandoned.push_back(std::move(walk.completing.front()));
     walk.completing.pop_front();
   }
-}
-
-// Whether another batch can start flushing now; collects those done.
-bool flusherIsFree(Walk& walk) {
-  while (!walk.completing.empty() && isDone(walk.flushers, walk.completing.front()->done))
-    collectCompletion(walk);
-  return walk.completing.size() < walk.limits.flushingAtOnce;
 }
 
 void completeHandedBatch(BatchInCompletion& handed, const BatchLimits& limits) {
@@ -260,13 +258,14 @@ void completeHandedBatch(BatchInCompletion& handed, const BatchLimits& limits) {
   }
 }
 
-// A flusher flushes and names the batch while the walk fills the next one.
-// A batch that ends because it is full waits for the files still being
-// written; one that ends early (a flusher had nothing to do) does not: they
-// go to the next batch. Each file holds its own folder open.
-void handOverBatch(Walk& walk, bool early) {
-  if (!early) settleFilesInFlight(walk);
-  while (walk.completing.size() >= walk.limits.flushingAtOnce) collectCompletion(walk);
+// The flusher flushes and names the batch while the walk fills the next
+// one, after the one before it is collected. A batch that ends because it
+// is full waits for the files still being written (`settleFirst`); one
+// handed over to free the target's room does not: they go to the next
+// batch. Each file holds its own folder open.
+void handOverBatch(Walk& walk, bool settleFirst) {
+  if (settleFirst) settleFilesInFlight(walk);
+  while (!walk.completing.empty()) collectCompletion(walk);
   if (walk.batch.files.empty()) return;
   auto completion = std::make_unique<BatchInCompletion>();
   completion->outcomes.resize(walk.batch.files.size());
@@ -274,21 +273,14 @@ void handOverBatch(Walk& walk, bool early) {
   walk.batch = WriteBatch{};
   walk.replacingInCompletion += completion->batch.replacing;
   BatchInCompletion* handed = completion.get();
-  WorkerPool* flushers = &walk.flushers;
+  WorkerPool* flusher = &walk.flusher;
   const BatchLimits* limits = &walk.limits;
   walk.completing.push_back(std::move(completion));
-  flushNameLines();  // a flush can take long, and may be done right here
-  // One that ends early has the walk going on: never flushed here.
-  if (early) walk.flushers.doneHereFirst = 0;
-  submitWork(walk.flushers, [handed, flushers, limits] {
+  flushNameLines();  // a flush can take long
+  submitWork(walk.flusher, [handed, flusher, limits] {
     completeHandedBatch(*handed, *limits);
-    markDone(*flushers, handed->done);
+    markDone(*flusher, handed->done);
   });
-}
-
-bool mayEndEarly(Walk& walk) {
-  return walk.limits.earlyFrom > 0 && walk.batch.files.size() >= walk.limits.earlyFrom &&
-         flusherIsFree(walk);
 }
 
 // --- the steps of one file
@@ -412,27 +404,24 @@ void handOut(Walk& walk, FileInFlight&& flight) {
   // after it need not wait for it.
   if (walk.filling->files.size() >= walk.plan.filesPerRun || large) handOutRun(walk);
   takeBackFinished(walk, walk.inFlight.size() >= walk.plan.runsInFlight);
-  if (batchIsFull(walk.batch, walk.limits, walk.filesOut, walk.bytesOut)) {
-    handOverBatch(walk, false);
-  } else if (mayEndEarly(walk)) {
-    handOverBatch(walk, true);
-  }
+  if (batchIsFull(walk.batch, walk.limits, walk.filesOut, walk.bytesOut)) handOverBatch(walk, true);
 }
 
-// How the writers are kept busy: on a local disk a few writers with long
-// runs (the work waits on the processor and the disk's locks); where each
-// operation waits on a network, many writers with a file or two each.
+// How the writers are kept busy. On a local disk: a few writers with long
+// runs, since the work waits on the processor and the disk's locks (one
+// writer per core beyond the one the flushes and the kernel's writeback keep
+// busy, up to three; more only queue for the same locks). Where every
+// operation waits on a network or another process: many writers, each file
+// on its own, far ahead of the walk, and never more than two in one folder,
+// which the file system keeps locked while it makes or renames a file
+// there: the others go on in the next folders.
 void planFlights(Walk& walk, const TargetTraits& traits) {
   if (traits.latencyBound) {
     walk.writers.wanted = 16;
-    walk.writers.doneHereFirst = 0;
-    walk.plan.filesPerRun = 2;
-    walk.plan.runsInFlight = 24;
+    walk.writers.perPlace = 2;
+    walk.plan.filesPerRun = 1;
+    walk.plan.runsInFlight = 256;
   } else {
-    // Writing small files is mostly kernel work on the thread that asks,
-    // and the flushes with the kernel's writeback behind them keep about
-    // one core busy: one writer per core beyond that, up to three. More
-    // only queue for the same locks.
     walk.writers.wanted = std::clamp(coresAvailable() - 1, 1, 3);
     walk.plan = FlightPlan{};
   }
@@ -534,7 +523,7 @@ void copyOneFile(Walk& walk, WalkLevel& level, const std::string& name, const st
 void finishCopies(Walk& walk) {
   const bool abandoned = walk.tally.stopSignal != 0 || walk.tally.outOfMemory;
   if (!abandoned) {
-    handOverBatch(walk, false);
+    handOverBatch(walk, true);
     while (!walk.completing.empty()) collectCompletion(walk);
   } else {
     // Nothing more is named: what is in flight comes back and goes, as does
@@ -576,7 +565,6 @@ void finishCopies(Walk& walk) {
     writeLine(walk.job.output.err, detailLine(problem));
   }
   stopWorkers(walk.writers);
-  if (walk.abandoned.empty()) stopWorkers(walk.flushers);
-  stopTreeSurvey(walk.sourceSurvey);
+  if (walk.abandoned.empty()) stopWorkers(walk.flusher);
   stopTreeSurvey(walk.targetSurvey);
 }

@@ -57,11 +57,9 @@ bool hand(TreeSurvey& survey, SurveyedFolder&& folder) {
   return true;
 }
 
-void lookAt(SurveySide side, int folderFd, SurveyedEntry& surveyed) {
+void lookAt(int folderFd, SurveyedEntry& surveyed) {
   const SourceEntry& entry = surveyed.entry;
-  if (side == SurveySide::source) {
-    surveyed.kind = classify(folderFd, entry, surveyed.info, surveyed.viaLink);
-  } else if (entry.type == DT_DIR) {
+  if (entry.type == DT_DIR) {
     surveyed.info.st_mode = S_IFDIR;
   } else if (fstatat(folderFd, entry.name.c_str(), &surveyed.info, AT_SYMLINK_NOFOLLOW) != 0) {
     surveyed.error = errno;
@@ -91,24 +89,20 @@ bool surveyOne(TreeSurvey& survey, int fd, const std::string& key, Pending& pend
   for (SourceEntry& entry : listed) {
     SurveyedEntry& surveyed = folder.entries.emplace_back();
     surveyed.entry = std::move(entry);
-    lookAt(survey.side, fd, surveyed);
-    bool isFolder = survey.side == SurveySide::source
-                        ? surveyed.kind == EntryKind::folder
-                        : surveyed.error == 0 && S_ISDIR(surveyed.info.st_mode);
-    if (isFolder) {
+    lookAt(fd, surveyed);
+    if (surveyed.error == 0 && S_ISDIR(surveyed.info.st_mode)) {
       pending.names.push_back(surveyed.entry.name);
       pending.folded.push_back(surveyed.entry.folded);
     }
   }
-  if (survey.side == SurveySide::target)
-    std::sort(
-        folder.entries.begin(), folder.entries.end(),
-        [](const SurveyedEntry& a, const SurveyedEntry& b) { return a.entry.name < b.entry.name; });
+  std::sort(
+      folder.entries.begin(), folder.entries.end(),
+      [](const SurveyedEntry& a, const SurveyedEntry& b) { return a.entry.name < b.entry.name; });
   return hand(survey, std::move(folder));
 }
 
 // The tree in the walk's order: by case-folded name, a folder before what is
-// in it; links to folders are left to the walk. A stack of its own, not the
+// in it; links are never followed. A stack of its own, not the
 // thread's, holds the way down, so no depth is too deep.
 void surveyTree(TreeSurvey& survey, OwnedFd root) {
   FolderStack folders;
@@ -160,8 +154,7 @@ void appendToKey(std::string& key, const std::string& foldedName) {
   key.append(foldedName);
 }
 
-void startTreeSurvey(TreeSurvey& survey, SurveySide side, int rootFd) {
-  survey.side = side;
+void startTreeSurvey(TreeSurvey& survey, int rootFd) {
   // Opened anew: a duplicate would share its reading position with the
   // walk's own listings of the folder.
   int fd = openat(rootFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -1,11 +1,11 @@
-// A tree read ahead of the walk. On a second pass over an unchanged tree the
-// work is looking: at each source folder and file, and at each copy. Two
-// threads of their own take that on, one for the source and one for the
-// target, folder by folder in the order the walk will come to them, and the
-// walk picks each folder up as it gets there and only compares. A survey
-// runs only so far ahead, so what it holds stays small whatever the size of
-// the tree. Where the walk goes somewhere the survey did not (a link to a
-// folder, a folder whose name differs only in case), it looks for itself.
+// The target tree read ahead of the walk, where each look at it waits on a
+// network (a share): on a second pass over an unchanged tree the work is
+// looking at each copy. A thread of its own takes that on, folder by folder
+// in the order the walk will come to them, and the walk picks each folder up
+// as it gets there and only compares. The survey runs only so far ahead, so
+// what it holds stays small whatever the size of the tree. Where the walk
+// goes somewhere the survey did not (a folder whose name differs only in
+// case), it looks for itself.
 //
 // Folders are named by their key: the case-folded names from the surveyed
 // root down, each after a NUL. NUL sorts before every byte of a name, so
@@ -26,29 +26,21 @@
 #include "source_entries.h"
 #include "target_folder.h"
 
-enum class SurveySide {
-  source,  // entries in walk order, each classified as the walk would
-  target,  // entries in byte order, each looked at without following links
-};
-
 struct SurveyedEntry {
   SourceEntry entry;
-  EntryKind kind = EntryKind::gone;  // source side
-  bool viaLink = false;              // source side
-  int error = 0;                     // target side: of the look
-  struct stat info {};               // target side: a folder's holds only its type
+  int error = 0;        // of the look
+  struct stat info {};  // without following links; a folder's holds only its type
 };
 
 struct SurveyedFolder {
   std::string key;
   dev_t device = 0;
   ino_t inode = 0;
-  int listError = 0;  // the errno that cut the listing short
-  std::vector<SurveyedEntry> entries;
+  int listError = 0;                   // the errno that cut the listing short
+  std::vector<SurveyedEntry> entries;  // in byte order of their names
 };
 
 struct TreeSurvey {
-  SurveySide side = SurveySide::source;
   bool running = false;
   std::thread thread;
   std::mutex lock;
@@ -68,7 +60,7 @@ void appendToKey(std::string& key, const std::string& foldedName);
 
 // Starts surveying the tree below `rootFd` (which it opens anew). Nothing
 // happens when no thread can be had.
-void startTreeSurvey(TreeSurvey& survey, SurveySide side, int rootFd);
+void startTreeSurvey(TreeSurvey& survey, int rootFd);
 
 // The survey of the folder with `key`, if the survey reached it and it is
 // the folder `device`/`inode`; null otherwise. Folders before it in walk
@@ -77,7 +69,7 @@ void startTreeSurvey(TreeSurvey& survey, SurveySide side, int rootFd);
 SurveyedFolder* takeSurveyedFolder(TreeSurvey& survey, const std::string& key, dev_t device,
                                    ino_t inode);
 
-// What a target survey saw of `name` in `folder`; ENOENT when nothing.
+// What the survey saw of `name` in `folder`; ENOENT when nothing.
 TargetLook surveyedEntry(const SurveyedFolder& folder, const std::string& name);
 
 void stopTreeSurvey(TreeSurvey& survey);

@@ -3,6 +3,7 @@
 #include <sched.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <new>
 #include <system_error>
@@ -11,17 +12,44 @@
 
 namespace {
 
+int& busyAt(WorkerPool& pool, std::uintptr_t place) {
+  for (auto& [known, count] : pool.busyPlaces)
+    if (known == place) return count;
+  return pool.busyPlaces.emplace_back(place, 0).second;
+}
+
+// The first piece of work in the queue whose place has room; the end when
+// none has.
+std::deque<PoolTask>::iterator nextTask(WorkerPool& pool) {
+  if (pool.perPlace <= 0) return pool.queue.begin();
+  return std::find_if(pool.queue.begin(), pool.queue.end(), [&](const PoolTask& task) {
+    return task.place == 0 || busyAt(pool, task.place) < pool.perPlace;
+  });
+}
+
 void workLoop(WorkerPool& pool) {
   noteStopsHeldOnThisThread();
   std::unique_lock<std::mutex> guard(pool.lock);
   for (;;) {
-    pool.workWaiting.wait(guard, [&] { return pool.closing || !pool.queue.empty(); });
-    if (pool.queue.empty()) return;
-    std::function<void()> work = std::move(pool.queue.front());
-    pool.queue.pop_front();
+    std::deque<PoolTask>::iterator next;
+    pool.workWaiting.wait(guard, [&] {
+      next = nextTask(pool);
+      return next != pool.queue.end() || (pool.closing && pool.queue.empty());
+    });
+    if (next == pool.queue.end()) return;
+    PoolTask task = std::move(*next);
+    pool.queue.erase(next);
+    if (pool.perPlace > 0 && task.place != 0) ++busyAt(pool, task.place);
     guard.unlock();
-    work();
+    task.work();
     guard.lock();
+    if (pool.perPlace > 0 && task.place != 0) {
+      auto busy = std::find_if(pool.busyPlaces.begin(), pool.busyPlaces.end(),
+                               [&](const auto& known) { return known.first == task.place; });
+      if (--busy->second == 0) pool.busyPlaces.erase(busy);
+      // A piece of work of that place may be waiting behind others.
+      pool.workWaiting.notify_all();
+    }
   }
 }
 
@@ -46,13 +74,13 @@ int coresAvailable() {
   return online > 0 ? static_cast<int>(online) : 1;
 }
 
-void submitWork(WorkerPool& pool, std::function<void()> work) {
-  if (!pool.started && ++pool.submitted > pool.doneHereFirst) startThreads(pool);
+void submitWork(WorkerPool& pool, std::function<void()> work, std::uintptr_t place) {
+  if (!pool.started) startThreads(pool);
   bool queued = false;
   if (!pool.threads.empty()) {
     std::lock_guard<std::mutex> guard(pool.lock);
     try {
-      pool.queue.push_back(std::move(work));
+      pool.queue.push_back(PoolTask{std::move(work), place});
       queued = true;
     } catch (const std::bad_alloc&) {
       // No room in the queue: done here, as if there were no threads.

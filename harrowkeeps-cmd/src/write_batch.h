@@ -26,15 +26,6 @@ struct BatchLimits {
   long long bytes = 512ll << 20;
   long long nanoseconds = 5'000'000'000;
   std::size_t fewFiles = 4;  // up to this many on one file system: fdatasync each
-  // From this many files on, a batch also ends whenever a flush is free to
-  // take it: the disk then starts early and is kept busy, and the last
-  // batch, which nothing overlaps, stays small. 0: only the limits above.
-  std::size_t earlyFrom = 0;
-  // Batches flushing at once. A flush covers everything written before it
-  // began, so each batch's names still follow the flush of its own data;
-  // with a few under way, the disk always has the newest data to write while
-  // older flushes wait for it to confirm theirs.
-  std::size_t flushingAtOnce = 3;  // at least 1
 };
 
 struct WriteBatch {

@@ -1,9 +1,10 @@
 // Whatever size a tree has against the limits of a batch, and however the
-// batches end (full, early while a flush is free, or at the end of the run),
+// batches end (full by count or by bytes, or at the end of the run),
 // every name shown is a file on the target with its source's contents, the
 // count says how many, and no temporary is left.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -52,22 +53,19 @@ class BatchBoundaries : public SandboxTest {
 TEST_F(BatchBoundaries, NamesCountAndFilesAgreeWhateverTheSizeOfTheTree) {
   struct Limits {
     std::size_t files;
-    std::size_t earlyFrom;  // 0: batches end only when full, or at the end
-    std::size_t flushingAtOnce;
+    long long bytes;  // a batch ends by its bytes before its count
   };
-  const Limits shapes[] = {{8, 0, 1}, {8, 3, 3}, {5, 5, 2}};
+  const Limits shapes[] = {{8, 512ll << 20}, {5, 512ll << 20}, {100, 1000}};
   for (const Limits& shape : shapes) {
     BatchLimits limits;
     limits.files = shape.files;
-    limits.earlyFrom = shape.earlyFrom;
-    limits.flushingAtOnce = shape.flushingAtOnce;
+    limits.bytes = shape.bytes;
     limits.fewFiles = 1;
-    for (std::size_t count = 1; count <= 3 * shape.files + 2; ++count) {
+    for (std::size_t count = 1; count <= std::min<std::size_t>(3 * shape.files + 2, 26); ++count) {
       for (bool replacing : {false, true}) {
         const std::string folder = "T" + std::to_string(shape.files) + "-" +
-                                   std::to_string(shape.earlyFrom) + "-" +
-                                   std::to_string(shape.flushingAtOnce) + "-" +
-                                   std::to_string(count) + (replacing ? "r" : "n");
+                                   std::to_string(shape.bytes) + "-" + std::to_string(count) +
+                                   (replacing ? "r" : "n");
         const std::string job = makeTree(folder, count, replacing);
         InProcessResult run = runXcopyHere(job, sandbox.drives, limits);
         EXPECT_EQ(run.exitCode, 0) << folder << "\n" << run.output;
@@ -77,10 +75,10 @@ TEST_F(BatchBoundaries, NamesCountAndFilesAgreeWhateverTheSizeOfTheTree) {
   }
 }
 
-// The program's own limits, at their edges: a batch ends early from 256
-// files on, and is full at 2,000 (fewer where descriptors are scarce).
+// The program's own limits, at their edges: a batch is full at 2,000 files
+// (fewer where descriptors are scarce); a run takes 32 files at a time.
 TEST_F(BatchBoundaries, TheProgramsOwnLimitsLoseNothingAtTheirEdges) {
-  for (std::size_t count : {255u, 256u, 257u, 1024u, 2001u}) {
+  for (std::size_t count : {31u, 32u, 33u, 1024u, 2001u}) {
     for (bool replacing : {false, true}) {
       if (replacing && count > 1024) continue;
       const std::string folder = "D" + std::to_string(count) + (replacing ? "r" : "n");

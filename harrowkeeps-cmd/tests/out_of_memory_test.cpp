@@ -83,7 +83,6 @@ class OutOfMemory : public SandboxTest {
   InProcessResult run(long failAt, bool fromThereOn = false) {
     BatchLimits limits;
     limits.files = 6;
-    limits.earlyFrom = 3;
     XcopySettings settings;
     settings.drives = sandbox.drives;
     settings.batchLimits = limits;
