@@ -314,10 +314,7 @@ void copySingleFile(Walk& walk) {
 
 Walk::Walk(const CopyJob& copyJob) : job(copyJob) {
   limits = job.batchLimits;
-  // One batch is flushed while the next is written: more at once gained
-  // nothing measurable, and flushing on the walk's own thread costs a third
-  // more time (docs/architecture.md has the figures).
-  flusher.wanted = 1;
+  flusher.wanted = batchesFlushingAtOnce;
 }
 
 Walk::~Walk() {

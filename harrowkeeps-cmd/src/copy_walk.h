@@ -77,6 +77,13 @@ struct WalkLevel {
   std::size_t targetShownLength = 0;
 };
 
+// Batches flushed and named side by side, on threads of their own. A flush
+// covers everything written before it began, so each batch's names still
+// follow the flush of its own data; with a few under way the disk always has
+// the newest data to write while older flushes wait for it to confirm
+// theirs (docs/architecture.md has the figures).
+constexpr std::size_t batchesFlushingAtOnce = 3;
+
 // How the writers are kept busy, after the kind of target.
 struct FlightPlan {
   std::size_t filesPerRun = 32;

@@ -258,14 +258,15 @@ void completeHandedBatch(BatchInCompletion& handed, const BatchLimits& limits) {
   }
 }
 
-// The flusher flushes and names the batch while the walk fills the next
-// one, after the one before it is collected. A batch that ends because it
-// is full waits for the files still being written (`settleFirst`); one
-// handed over to free the target's room does not: they go to the next
-// batch. Each file holds its own folder open.
+// A flusher flushes and names the batch while the walk fills the next one.
+// A batch that ends because it is full waits for the files still being
+// written (`settleFirst`); one that ends early, or to free the target's
+// room, does not: they go to the next batch. Each file holds its own folder
+// open, so batches may be collected in the order they were handed over
+// whatever order their flushes end in.
 void handOverBatch(Walk& walk, bool settleFirst) {
   if (settleFirst) settleFilesInFlight(walk);
-  while (!walk.completing.empty()) collectCompletion(walk);
+  while (walk.completing.size() >= batchesFlushingAtOnce) collectCompletion(walk);
   if (walk.batch.files.empty()) return;
   auto completion = std::make_unique<BatchInCompletion>();
   completion->outcomes.resize(walk.batch.files.size());
@@ -281,6 +282,15 @@ void handOverBatch(Walk& walk, bool settleFirst) {
     completeHandedBatch(*handed, *limits);
     markDone(*flusher, handed->done);
   });
+}
+
+// Whether the batch may end before it is full: big enough, and a flusher
+// free to take it. Collects the batches whose flush is done.
+bool mayEndEarly(Walk& walk) {
+  if (walk.limits.earlyFrom == 0 || walk.batch.files.size() < walk.limits.earlyFrom) return false;
+  while (!walk.completing.empty() && isDone(walk.flusher, walk.completing.front()->done))
+    collectCompletion(walk);
+  return walk.completing.size() < batchesFlushingAtOnce;
 }
 
 // --- the steps of one file
@@ -404,7 +414,12 @@ void handOut(Walk& walk, FileInFlight&& flight) {
   // after it need not wait for it.
   if (walk.filling->files.size() >= walk.plan.filesPerRun || large) handOutRun(walk);
   takeBackFinished(walk, walk.inFlight.size() >= walk.plan.runsInFlight);
-  if (batchIsFull(walk.batch, walk.limits, walk.filesOut, walk.bytesOut)) handOverBatch(walk, true);
+  if (batchIsFull(walk.batch, walk.limits, walk.filesOut, walk.bytesOut)) {
+    handOverBatch(walk, true);
+  } else if (mayEndEarly(walk)) {
+    // The files still being written go to the next batch.
+    handOverBatch(walk, false);
+  }
 }
 
 // How the writers are kept busy. On a local disk: a few writers with long

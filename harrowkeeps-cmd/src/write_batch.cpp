@@ -77,7 +77,7 @@ void nameOne(FileInFlight& file, FileOutcome& outcome) {
 
 BatchLimits defaultBatchLimits() {
   BatchLimits limits;
-  const std::size_t batches = 2;  // one being filled, one being flushed
+  const std::size_t batches = 4;  // one being filled, up to three being flushed
   rlimit files{};
   if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY) {
     // What is left after the folders the walk holds open, for the
@@ -87,13 +87,14 @@ BatchLimits defaultBatchLimits() {
     limits.files = static_cast<std::size_t>(std::clamp<long long>(room, 8, 2000));
   }
   limits.files = std::min<std::size_t>(limits.files, (maxRegisteredTemporaries - 256) / batches);
+  limits.earlyFrom = std::min<std::size_t>(256, limits.files);
   return limits;
 }
 
 void reserveDescriptorsFor(const BatchLimits& limits, int anyFd) {
   // Temporaries and folders of the batch being filled and of those being
   // flushed, plus the sources in flight and the folders the walk holds.
-  long long batches = 2;
+  long long batches = 4;
   long long wanted = 2 * batches * static_cast<long long>(limits.files) + 512;
   rlimit files{};
   if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY)

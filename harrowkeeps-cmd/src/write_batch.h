@@ -26,6 +26,10 @@ struct BatchLimits {
   long long bytes = 512ll << 20;
   long long nanoseconds = 5'000'000'000;
   std::size_t fewFiles = 4;  // up to this many on one file system: fdatasync each
+  // From this many files on, a batch also ends as soon as a flusher is free
+  // to take it: the disk starts early and is kept busy, and the last batch,
+  // which nothing overlaps, stays small. 0: only the limits above.
+  std::size_t earlyFrom = 0;
 };
 
 struct WriteBatch {

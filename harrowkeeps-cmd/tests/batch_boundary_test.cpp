@@ -1,5 +1,6 @@
 // Whatever size a tree has against the limits of a batch, and however the
-// batches end (full by count or by bytes, or at the end of the run),
+// batches end (full by count or by bytes, early while a flusher is free, or
+// at the end of the run),
 // every name shown is a file on the target with its source's contents, the
 // count says how many, and no temporary is left.
 #include <gtest/gtest.h>
@@ -53,19 +54,22 @@ class BatchBoundaries : public SandboxTest {
 TEST_F(BatchBoundaries, NamesCountAndFilesAgreeWhateverTheSizeOfTheTree) {
   struct Limits {
     std::size_t files;
-    long long bytes;  // a batch ends by its bytes before its count
+    long long bytes;        // a batch ends by its bytes before its count
+    std::size_t earlyFrom;  // 0: never before it is full
   };
-  const Limits shapes[] = {{8, 512ll << 20}, {5, 512ll << 20}, {100, 1000}};
+  const Limits shapes[] = {
+      {8, 512ll << 20, 0}, {8, 512ll << 20, 3}, {5, 512ll << 20, 5}, {100, 1000, 0}};
   for (const Limits& shape : shapes) {
     BatchLimits limits;
     limits.files = shape.files;
     limits.bytes = shape.bytes;
+    limits.earlyFrom = shape.earlyFrom;
     limits.fewFiles = 1;
     for (std::size_t count = 1; count <= std::min<std::size_t>(3 * shape.files + 2, 26); ++count) {
       for (bool replacing : {false, true}) {
-        const std::string folder = "T" + std::to_string(shape.files) + "-" +
-                                   std::to_string(shape.bytes) + "-" + std::to_string(count) +
-                                   (replacing ? "r" : "n");
+        const std::string folder =
+            "T" + std::to_string(shape.files) + "-" + std::to_string(shape.bytes) + "-" +
+            std::to_string(shape.earlyFrom) + "-" + std::to_string(count) + (replacing ? "r" : "n");
         const std::string job = makeTree(folder, count, replacing);
         InProcessResult run = runXcopyHere(job, sandbox.drives, limits);
         EXPECT_EQ(run.exitCode, 0) << folder << "\n" << run.output;
@@ -75,10 +79,11 @@ TEST_F(BatchBoundaries, NamesCountAndFilesAgreeWhateverTheSizeOfTheTree) {
   }
 }
 
-// The program's own limits, at their edges: a batch is full at 2,000 files
-// (fewer where descriptors are scarce); a run takes 32 files at a time.
+// The program's own limits, at their edges: a batch ends early from 256
+// files on and is full at 2,000 (fewer where descriptors are scarce); a run
+// takes 32 files at a time.
 TEST_F(BatchBoundaries, TheProgramsOwnLimitsLoseNothingAtTheirEdges) {
-  for (std::size_t count : {31u, 32u, 33u, 1024u, 2001u}) {
+  for (std::size_t count : {33u, 256u, 257u, 1024u, 2001u}) {
     for (bool replacing : {false, true}) {
       if (replacing && count > 1024) continue;
       const std::string folder = "D" + std::to_string(count) + (replacing ? "r" : "n");

@@ -329,6 +329,41 @@ TEST_F(Durability, ABatchEndsAtItsByteLimit) {
   EXPECT_EQ(count(Call::flushAll), 1u);
 }
 
+// With nothing but early ends, batches follow one another as fast as the
+// flushes allow, while files still being written cross from one batch to
+// the next with the folders they are written in.
+TEST_F(Durability, BatchesThatEndEarlyStillRenameOnlyFlushedCopies) {
+  for (const char* folder : {"Keno/a", "Keno/b", "Keno/c"}) makeFiles(folder, 300, 200);
+  BatchLimits limits;
+  limits.files = 100000;
+  limits.earlyFrom = 100;
+  InProcessResult run = runXcopyHere("C:\\Keno J:\\Keno /S /D /I /Y", sandbox.drives, limits);
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_TRUE(contains(run.output, "900 File(s) copied"));
+  EXPECT_EQ(orderProblems(), "");
+  EXPECT_EQ(count(Call::named), 900u);
+  EXPECT_GT(count(Call::flushAll), 2u);  // more than one batch and the closing flush
+  EXPECT_EQ(filesBelow(sandbox.j + "/Keno"), filesBelow(sandbox.c + "/Keno"));
+  EXPECT_EQ(readFile(sandbox.j + "/Keno/c/f399"), pattern(200 + 299));
+}
+
+// Batches flush side by side: one that is done before an older one may not
+// let go of folders the older one still names its files in (each file holds
+// its folder open).
+TEST_F(Durability, BatchesFlushingSideBySideKeepTheirFoldersUntilTheOlderAreDone) {
+  for (const char* folder : {"Craps/a", "Craps/b", "Craps/c"}) makeFiles(folder, 200, 100);
+  BatchLimits limits;
+  limits.files = 100000;
+  limits.earlyFrom = 100;
+  slowFirstFlush = true;
+  InProcessResult run = runXcopyHere("C:\\Craps J:\\Craps /S /D /I /Y", sandbox.drives, limits);
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_TRUE(contains(run.output, "600 File(s) copied"));
+  EXPECT_EQ(orderProblems(), "");
+  EXPECT_GT(count(Call::flushAll), 3u);
+  EXPECT_EQ(filesBelow(sandbox.j + "/Craps"), filesBelow(sandbox.c + "/Craps"));
+}
+
 TEST_F(Durability, AFailedFlushLeavesNoFinalNameAndIsCounted) {
   makeFiles("Roulette", 6, 100);
   BatchLimits limits;
