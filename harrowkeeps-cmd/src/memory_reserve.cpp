@@ -5,7 +5,10 @@
 
 namespace {
 
-constexpr std::size_t reserveSize = 4u << 20;
+// Room for the end of a copy: its messages and lists. Left untouched, so it
+// is address space (what ulimit -v and a failed allocation are about), not
+// memory the run holds.
+constexpr std::size_t reserveSize = 1u << 20;
 
 std::atomic<char*> reserve{nullptr};
 std::atomic<bool> ranOut{false};
@@ -25,11 +28,7 @@ void onAllocationFailed() {
 
 void setMemoryReserveAside() {
   ranOut.store(false);
-  char* block = new (std::nothrow) char[reserveSize];
-  // Touched, so that it is memory the system has really given us.
-  if (block)
-    for (std::size_t i = 0; i < reserveSize; i += 4096) block[i] = 0;
-  delete[] reserve.exchange(block);
+  delete[] reserve.exchange(new (std::nothrow) char[reserveSize]);
   previous = std::set_new_handler(onAllocationFailed);
 }
 
