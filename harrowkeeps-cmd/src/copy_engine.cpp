@@ -121,7 +121,7 @@ bool holdsName(const std::vector<SourceEntry>& entries, const std::string& name)
 void takeFile(Walk& walk, WalkLevel& level, const SourceEntry& entry, const SourceFile& file,
               const TargetLook* look, bool exactName) {
   if (file.kind == EntryKind::file) {
-    copyOneFile(walk, level, entry.name, shownFor(walk, entry.name), file, look, exactName);
+    copyOneFile(walk, level, entry.name, ShownName{walk.shown, &entry.name}, file, look, exactName);
   } else if (file.kind == EntryKind::special) {
     reportSkipped(walk, shownFor(walk, entry.name));
   } else if (file.kind == EntryKind::brokenLink) {
@@ -300,7 +300,8 @@ void copySingleFile(Walk& walk) {
       sweepTargetFolder(
           *job.target, [&](const std::string& name) { return name == job.singleName; },
           walk.unremoved);
-    copyOneFile(walk, walk.levels.back(), entry.name, job.sourceDisplay, file, nullptr, false);
+    copyOneFile(walk, walk.levels.back(), entry.name, ShownName{job.sourceDisplay}, file, nullptr,
+                false);
   } else if (file.kind == EntryKind::special) {
     reportSkipped(walk, job.sourceDisplay);
   } else if (file.kind == EntryKind::brokenLink) {

@@ -163,11 +163,19 @@ void reportNotCopied(Walk& walk, const std::string& shown, std::string_view reas
 // Names `shown` as no regular file: a fifo, socket or device is left alone.
 void reportSkipped(Walk& walk, const std::string& shown);
 
+// How a file is named to the user; the text is made only when it is needed,
+// which on a pass that finds everything up to date is never.
+struct ShownName {
+  const std::string& folder;          // the folder as shown, or the whole name
+  const std::string* name = nullptr;  // null: `folder` is the whole name
+  std::string text() const;
+};
+
 // A file of the level's folder, shown as `shown`: whether it goes, and
 // handing it out. `look`, when not null, is the target entry as the survey
 // found it; `exactName`: on this target a name that differs in case is
 // another file.
-void copyOneFile(Walk& walk, WalkLevel& level, const std::string& name, const std::string& shown,
+void copyOneFile(Walk& walk, WalkLevel& level, const std::string& name, const ShownName& shown,
                  const SourceFile& file, const TargetLook* look, bool exactName);
 
 // Waits for the files in flight and takes them back, so that what is

@@ -300,7 +300,7 @@ bool mayEndEarly(Walk& walk) {
 bool claimName(Walk& walk, TargetFolder& target, const std::string& targetName,
                const std::string& shown) {
   std::string holder;
-  if (!target.namesMayClash || claimTargetName(target, targetName, shown, holder)) return true;
+  if (claimTargetName(target, targetName, shown, holder)) return true;
   reportNotCopied(walk, shown, text::notCopiedNameTaken,
                   joinDisplay(walk.targetShown, targetName) + " is the copy of " + holder);
   return false;
@@ -319,12 +319,12 @@ bool isUpToDate(const TargetTraits& traits, const struct stat& source, const str
 enum class Verdict { copy, leave, stop };
 
 // Whether the file goes, given what the target holds under its name.
-Verdict decide(Walk& walk, TargetFolder& target, const std::string& shown,
-               const struct stat& source, const TargetEntry& existing) {
+Verdict decide(Walk& walk, TargetFolder& target, const ShownName& shown, const struct stat& source,
+               const TargetEntry& existing) {
   const CopyJob& job = walk.job;
   if (!existing.exists) return Verdict::copy;
   if (S_ISDIR(existing.info.st_mode)) {
-    reportNotCopied(walk, shown, text::folderInTheWay,
+    reportNotCopied(walk, shown.text(), text::folderInTheWay,
                     joinUnixPath(targetFolderPath(target), existing.name) + " is a folder");
     return Verdict::leave;
   }
@@ -495,20 +495,24 @@ void reportSkipped(Walk& walk, const std::string& shown) {
   writeLine(walk.job.output.err, text::skippedSpecial);
 }
 
-void copyOneFile(Walk& walk, WalkLevel& level, const std::string& name, const std::string& shown,
+std::string ShownName::text() const {
+  return name ? joinDisplay(folder, *name) : folder;
+}
+
+void copyOneFile(Walk& walk, WalkLevel& level, const std::string& name, const ShownName& shown,
                  const SourceFile& file, const TargetLook* look, bool exactName) {
   const CopyJob& job = walk.job;
   TargetFolder& target = *level.target;
   ++walk.tally.matched;
   std::string targetName = targetNameOf(job, name);
-  if (!claimName(walk, target, targetName, shown)) return;
+  if (target.namesMayClash && !claimName(walk, target, targetName, shown.text())) return;
   TargetEntry existing;
   if (int error = lookupTargetEntry(target, targetName, existing, look, exactName); error != 0) {
     if (walk.tally.stopped) {
       ++walk.tally.notCopied;
       return;
     }
-    reportTargetProblem(walk, shown, target, error);
+    reportTargetProblem(walk, shown.text(), target, error);
     return;
   }
   if (decide(walk, target, shown, file.info, existing) != Verdict::copy) return;
@@ -518,7 +522,7 @@ void copyOneFile(Walk& walk, WalkLevel& level, const std::string& name, const st
     return;
   }
   FileInFlight flight;
-  flight.shownName = shown;
+  flight.shownName = shown.text();
   flight.sourcePath = joinUnixPath(walk.sourcePath, name);
   flight.finalName = existing.exists ? existing.name : targetName;
   flight.replacing = existing.exists;
@@ -526,7 +530,7 @@ void copyOneFile(Walk& walk, WalkLevel& level, const std::string& name, const st
   if (job.switches.listOnly) {
     // /L: this file would be copied. Naming it here, before its folder is
     // made, keeps the target exactly as it was.
-    writeNameLine(job.output.out, shown);
+    writeNameLine(job.output.out, flight.shownName);
     ++walk.tally.copied;
     return;
   }

@@ -150,17 +150,32 @@ void spareDescriptorsAbove(std::vector<TargetFolder*>& chain,
 
 }  // namespace
 
+int findLeftovers(TargetFolder& folder) {
+  if (folder.listed || folder.leftoversFound) return 0;
+  const FolderRef& handle = targetHandle(folder);
+  if (!handle) return errno;
+  FolderListing listing;
+  if (!startListing(handle->fd.get(), listing)) return errno;
+  // Only names that begin as ours are looked at further: a scan, not a map.
+  while (dirent* entry = readdir(listing.dir))
+    if (entry->d_name[0] == '.' && isOurTemporaryName(entry->d_name))
+      folder.leftovers.push_back(entry->d_name);
+  folder.leftoversFound = true;
+  return 0;
+}
+
 int listTargetFolder(TargetFolder& folder) {
   if (folder.listed) return 0;
   const FolderRef& handle = targetHandle(folder);
   if (!handle) return errno;
   FolderListing listing;
   if (!startListing(handle->fd.get(), listing)) return errno;
+  const bool leftoversKnown = folder.leftoversFound;
   while (dirent* entry = readdir(listing.dir)) {
     std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
     if (isOurTemporaryName(name)) {
-      folder.leftovers.push_back(name);
+      if (!leftoversKnown) folder.leftovers.push_back(name);
       continue;
     }
     std::string folded = foldCase(name);
@@ -169,6 +184,7 @@ int listTargetFolder(TargetFolder& folder) {
       folder.namesByFoldedCase[folded] = name;
   }
   folder.listed = true;
+  folder.leftoversFound = true;
   return 0;
 }
 

@@ -38,10 +38,11 @@ struct TargetFolder {
   dev_t sourceDevice = 0;
   ino_t sourceInode = 0;
   FolderState state = FolderState::unknown;
-  int problem = 0;           // errno when unusable
-  bool createdHere = false;  // made by this run, so known to be ours and empty
-  bool swept = false;        // abandoned temporaries removed
-  bool listed = false;
+  int problem = 0;              // errno when unusable
+  bool createdHere = false;     // made by this run, so known to be ours and empty
+  bool swept = false;           // abandoned temporaries removed
+  bool listed = false;          // namesByFoldedCase filled
+  bool leftoversFound = false;  // leftovers filled
   // Whether its file system tells names apart by case; until the walk
   // knows, it assumes not, which is the side that never merges two files.
   bool caseSensitive = false;
@@ -131,13 +132,14 @@ std::string nameKeyOn(const TargetFolder& folder, const std::string& name);
 
 bool removeLeftover(TargetFolder& folder, const std::string& name, std::string& problem);
 int listTargetFolder(TargetFolder& folder);
+int findLeftovers(TargetFolder& folder);
 
 template <typename SourceHas>
 void sweepTargetFolder(TargetFolder& folder, SourceHas sourceHas,
                        std::vector<std::string>& unremoved) {
   if (folder.swept || folder.state != FolderState::present) return;
   folder.swept = true;
-  if (folder.createdHere || listTargetFolder(folder) != 0) return;
+  if (folder.createdHere || findLeftovers(folder) != 0) return;
   for (const std::string& name : folder.leftovers) {
     if (sourceHas(name)) continue;
     std::string problem;

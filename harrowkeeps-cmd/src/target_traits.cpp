@@ -148,7 +148,7 @@ bool probeWithTemporary(int folderFd, TargetTraits& traits, ProbeRemovals& remov
   traits.timeStep = step;
   traits.caseSensitive = !findsOtherCase(folderFd, named.name, after);
   discardProbe(folderFd, named, removals);
-  if (elapsedSince(started) > latencyBoundProbe) traits.latencyBound = true;
+  traits.probeNanoseconds = elapsedSince(started);
   traits.probed = true;
   return true;
 }
@@ -259,8 +259,8 @@ TargetTraits learnTargetTraits(int folderFd, const std::string& folderPath, bool
   if (fileOperations.describeFileSystem(folderFd, &facts) != 0) facts = FileSystemFacts{};
   const bool remote = isNetworkType(facts.type) || (facts.type == fuseType && !facts.onBlockDevice);
   traits.flush = remote ? FlushScope::eachFile : FlushScope::fileSystem;
-  traits.latencyBound = remote;
   if (!mayWrite || !probeWithTemporary(folderFd, traits, removals)) {
+    traits.latencyBound = remote;
     // Nothing can be written here now: judge by the type where it tells,
     // else by what is here already (a FUSE or network file system may keep
     // anything): a step finer than the copies show would take every one of
@@ -274,6 +274,11 @@ TargetTraits learnTargetTraits(int folderFd, const std::string& folderPath, bool
     return traits;
   }
   if (isCaseInsensitiveType(facts.type)) traits.caseSensitive = false;
+  // A FUSE file system on a disk may still answer each call through a
+  // process that waits on something; a local kernel file system that was
+  // slow to answer was only busy.
+  traits.latencyBound =
+      remote || (facts.type == fuseType && traits.probeNanoseconds > latencyBoundProbe);
   // Where data is flushed per file, temporaries are named from the start:
   // the rename is what such targets are known to do right.
   if (traits.flush == FlushScope::fileSystem)

@@ -30,7 +30,8 @@ struct TargetTraits {
   // Each operation waits on a network or another process: many files in
   // flight at once pay, where on a local disk they only queue.
   bool latencyBound = false;
-  bool probed = false;  // false: from the type and the copies already there
+  bool probed = false;             // false: from the type and the copies already there
+  long long probeNanoseconds = 0;  // how long the probe took
 };
 
 // Learns the traits of the file system of the folder. Tries a temporary of
