@@ -51,11 +51,14 @@ std::string shownFor(const Walk& walk, const std::string& name) {
 
 // --- the folders on the way down
 
-void pushLevel(Walk& walk, TargetFolder* target, bool isRoot) {
+// `shownLength` and `pathLength`: where the level's own part of the running
+// names begins.
+void pushLevel(Walk& walk, TargetFolder* target, bool isRoot, std::size_t shownLength,
+               std::size_t pathLength) {
   WalkLevel& level = walk.levels.emplace_back();
   level.target = isRoot ? target : &level.ownTarget;
-  level.shownLength = walk.shown.size();
-  level.pathLength = walk.sourcePath.size();
+  level.shownLength = shownLength;
+  level.pathLength = pathLength;
   level.targetKeyLength = walk.targetKey.size();
   level.targetShownLength = walk.targetShown.size();
   // A deep tree would hold a descriptor per level on the target side too.
@@ -163,18 +166,18 @@ void takeFolder(Walk& walk) {
     if (file.kind == EntryKind::gone || !maskTakes(job, entry.name)) continue;
     files.push_back(&file);
   }
-  if (files.empty()) return;
-
   // Names side by side in the sorted listing that fold to one: twins the
-  // target may or may not tell apart.
+  // target may or may not tell apart. Without twins and masks no two names
+  // can clash, and nothing need be kept of them (in a deep tree that would be
+  // a path per level).
   bool twins = false;
   for (std::size_t i = 1; i < entries.size() && !twins; ++i)
     twins = entries[i].folded == entries[i - 1].folded;
-  const TargetTraits& traits = traitsFor(walk, target);
-  target.caseSensitive = traits.caseSensitive;
+  if (twins || !files.empty()) target.caseSensitive = traitsFor(walk, target).caseSensitive;
   target.namesMayClash =
-      !job.renameMask.empty() || !job.fixedTargetName.empty() || (twins && !traits.caseSensitive);
-  const bool exactName = twins && traits.caseSensitive && job.renameMask.empty();
+      !job.renameMask.empty() || !job.fixedTargetName.empty() || (twins && !target.caseSensitive);
+  if (files.empty()) return;
+  const bool exactName = twins && target.caseSensitive && job.renameMask.empty();
 
   const SurveyedFolder* surveyed = targetSurveyOf(walk, target);
   if (surveyed) {
@@ -203,23 +206,49 @@ void takeFolder(Walk& walk) {
 
 // A sub-folder, or a link to one: Windows' XCOPY follows links and
 // junctions, so a linked folder is copied under the link's name.
+// The names of where the walk is, grown by one folder in place and cut back
+// on every way out but the one into it: a copy of them per level would make
+// memory (and the heap's leftovers) grow with the square of the depth.
+struct GrownNames {
+  Walk& walk;
+  std::size_t shown;
+  std::size_t path;
+  bool kept = false;
+  GrownNames(Walk& on, const std::string& name)
+      : walk(on), shown(on.shown.size()), path(on.sourcePath.size()) {
+    appendShown(walk.shown, name);
+    if (!walk.sourcePath.empty() && walk.sourcePath.back() != '/') walk.sourcePath.push_back('/');
+    walk.sourcePath.append(name);
+  }
+  ~GrownNames() {
+    if (kept) return;
+    walk.shown.resize(shown);
+    walk.sourcePath.resize(path);
+  }
+};
+
 void enterFolder(Walk& walk, const SubFolder& sub) {
   const SourceEntry& entry = sub.entry;
   WalkLevel& parent = walk.levels.back();
   TargetFolder& parentTarget = *parent.target;
-  const std::string shown = shownFor(walk, entry.name);
-  const std::string path = joinUnixPath(walk.sourcePath, entry.name);
+  const int parentFd = topFolderFd(walk.sourceFolders);
+  const std::size_t parentPathLength = walk.sourcePath.size();
+  GrownNames names(walk, entry.name);
+  const std::string& shown = walk.shown;
   std::string holder;
   if (parentTarget.namesMayClash && !claimTargetName(parentTarget, entry.name, shown, holder)) {
     reportNotCopied(walk, shown, text::notCopiedNameTaken,
                     joinDisplay(walk.targetShown, entry.name) + " is the copy of " + holder);
     return;
   }
-  const int parentFd = topFolderFd(walk.sourceFolders);
   OwnedFd fd(parentFd < 0 ? -1
                           : openat(parentFd, entry.name.c_str(),
                                    O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY |
                                        (sub.isLink ? 0 : O_NOFOLLOW)));
+  const std::string& path = walk.sourcePath;
+  auto linkText = [&] {
+    return leadsTo(parentFd, walk.sourcePath.substr(0, parentPathLength), entry.name);
+  };
   if (!fd.valid()) {
     int error = errno;
     // Removed, or swapped for a file or link, since the listing.
@@ -231,24 +260,21 @@ void enterFolder(Walk& walk, const SubFolder& sub) {
   if (fstat(fd.get(), &info) != 0 || walk.foldersOnPath.count({info.st_dev, info.st_ino})) {
     reportNotCopied(
         walk, shown, text::notCopiedLoop,
-        (sub.isLink ? leadsTo(parentFd, walk.sourcePath, entry.name) : path + " is mounted") +
-            ", a folder on the path being copied");
+        (sub.isLink ? linkText() : path + " is mounted") + ", a folder on the path being copied");
     return;
   }
   if (sub.isLink && walk.job.targetAnchorFd >= 0 &&
       isSameOrBelow(walk.job.targetAnchorFd, info.st_dev, info.st_ino)) {
     reportNotCopied(walk, shown, text::notCopiedHoldsTarget,
-                    leadsTo(parentFd, walk.sourcePath, entry.name) + ", which holds the target " +
-                        targetFolderPath(*walk.job.target));
+                    linkText() + ", which holds the target " + targetFolderPath(*walk.job.target));
     return;
   }
-  pushLevel(walk, nullptr, false);
+  names.kept = true;
+  pushLevel(walk, nullptr, false, names.shown, names.path);
   WalkLevel& level = walk.levels.back();
   initTargetChild(level.ownTarget, parentTarget, entry.name);
   walk.foldersOnPath.insert({info.st_dev, info.st_ino});
   pushFolder(walk.sourceFolders, std::move(fd), entry.name, sub.isLink);
-  walk.shown = shown;
-  walk.sourcePath = path;
   appendToKey(walk.targetKey, foldCase(entry.name));
   appendShown(walk.targetShown, entry.name);
   takeFolder(walk);
@@ -262,7 +288,7 @@ void leaveFolder(Walk& walk) {
 
 void walkTree(Walk& walk) {
   const CopyJob& job = walk.job;
-  pushLevel(walk, job.target, true);
+  pushLevel(walk, job.target, true, walk.shown.size(), walk.sourcePath.size());
   pushFolder(walk.sourceFolders, OwnedFd(fcntl(job.sourceFolderFd, F_DUPFD_CLOEXEC, 0)), "", false);
   const StackedFolder& root = walk.sourceFolders.levels.back();
   walk.foldersOnPath.insert({root.device, root.inode});
@@ -285,7 +311,7 @@ void walkTree(Walk& walk) {
 
 void copySingleFile(Walk& walk) {
   const CopyJob& job = walk.job;
-  pushLevel(walk, job.target, true);
+  pushLevel(walk, job.target, true, walk.shown.size(), walk.sourcePath.size());
   pushFolder(walk.sourceFolders, OwnedFd(fcntl(job.sourceFolderFd, F_DUPFD_CLOEXEC, 0)), "", false);
   SourceEntry entry{job.singleName, foldCase(job.singleName), DT_UNKNOWN};
   SourceFile file;
