@@ -427,15 +427,16 @@ void handOut(Walk& walk, FileInFlight&& flight) {
 // writer per core beyond the one the flushes and the kernel's writeback keep
 // busy, up to three; more only queue for the same locks). Where every
 // operation waits on a network or another process: many writers, each file
-// on its own, far ahead of the walk, and never more than two in one folder,
+// on its own, far ahead of the walk (so that they spread over many folders),
+// and never more than two in one folder,
 // which the file system keeps locked while it makes or renames a file
 // there: the others go on in the next folders.
 void planFlights(Walk& walk, const TargetTraits& traits) {
   if (traits.latencyBound) {
-    walk.writers.wanted = 16;
+    walk.writers.wanted = 24;
     walk.writers.perPlace = 2;
     walk.plan.filesPerRun = 1;
-    walk.plan.runsInFlight = 256;
+    walk.plan.runsInFlight = 512;
   } else {
     walk.writers.wanted = std::clamp(coresAvailable() - 1, 1, 3);
     walk.plan = FlightPlan{};

@@ -52,6 +52,19 @@ void waitForCreations() {
   }
 }
 
+// XCOPY's code for "stopped by Ctrl+C"; for another signal, dies of it, so
+// whoever started us sees why.
+[[noreturn]] void endAsStoppedBy(int signalNumber) {
+  if (signalNumber == SIGINT) _exit(2);
+  signal(signalNumber, SIG_DFL);
+  sigset_t only;
+  sigemptyset(&only);
+  sigaddset(&only, signalNumber);
+  sigprocmask(SIG_UNBLOCK, &only, nullptr);
+  raise(signalNumber);
+  _exit(128 + signalNumber);
+}
+
 [[noreturn]] void stopAtOnce(int signalNumber) {
   stopping.store(true);
   waitForCreations();
@@ -66,18 +79,7 @@ void waitForCreations() {
     ssize_t ignored = write(openLine, "\n", 1);
     (void)ignored;
   }
-  if (signalNumber == SIGINT) {
-    // XCOPY's code for "stopped by Ctrl+C".
-    _exit(2);
-  }
-  // Die of the same signal, so whoever started us sees why.
-  signal(signalNumber, SIG_DFL);
-  sigset_t only;
-  sigemptyset(&only);
-  sigaddset(&only, signalNumber);
-  sigprocmask(SIG_UNBLOCK, &only, nullptr);
-  raise(signalNumber);
-  _exit(128 + signalNumber);
+  endAsStoppedBy(signalNumber);
 }
 
 void onStop(int signalNumber) {
@@ -119,14 +121,7 @@ void endByStop(int signalNumber) {
   stopping.store(true);
   waitForCreations();
   removeRegisteredTemporaries();
-  if (signalNumber == SIGINT) _exit(2);
-  signal(signalNumber, SIG_DFL);
-  sigset_t only;
-  sigemptyset(&only);
-  sigaddset(&only, signalNumber);
-  sigprocmask(SIG_UNBLOCK, &only, nullptr);
-  raise(signalNumber);
-  _exit(128 + signalNumber);
+  endAsStoppedBy(signalNumber);
 }
 
 void installInterruptHandling() {

@@ -228,18 +228,8 @@ long long timeStepOfType(long long fileSystemType) {
 }
 
 long long stepShownByTimes(const timespec* times, std::size_t count) {
-  static constexpr long long steps[] = {2 * nanosecondsPerSecond,
-                                        nanosecondsPerSecond,
-                                        100000000,
-                                        10000000,
-                                        1000000,
-                                        100000,
-                                        10000,
-                                        1000,
-                                        100,
-                                        10};
   if (count == 0) return 1;
-  for (long long step : steps) {
+  for (long long step : timeSteps) {
     bool all = true;
     for (std::size_t i = 0; i < count && all; ++i) {
       long long total =

@@ -10,6 +10,10 @@
 // the one set.
 long long resolutionFromStored(const timespec& set, const timespec& stored);
 
+// The steps file systems keep times in, coarsest first, in nanoseconds:
+// 2 s, 1 s, 100 ms ... 1 ns.
+extern const long long timeSteps[11];
+
 // The time a probe sets: an odd second, so 2-second steps show, and a
 // fraction that no coarser step divides.
 timespec probeTime();

@@ -56,10 +56,7 @@ ssize_t readFailing(int fd, void* data, size_t size, off_t offset) {
 
 // A target that keeps times in steps of keptStep, as exFAT keeps seconds.
 timespec inSteps(const timespec& time) {
-  long long total = static_cast<long long>(time.tv_sec) * nanosecondsPerSecond + time.tv_nsec;
-  total -= total % keptStep;
-  return timespec{static_cast<time_t>(total / nanosecondsPerSecond),
-                  static_cast<long>(total % nanosecondsPerSecond)};
+  return keptInSteps(time, keptStep);
 }
 int setTimesInSteps(int fd, const timespec times[2]) {
   const timespec kept[2] = {inSteps(times[0]), inSteps(times[1])};

@@ -31,14 +31,7 @@ int renameStampingNow(int fromFolder, const char* from, int toFolder, const char
 }
 
 int setTimesInSteps(int fd, const timespec times[2]) {
-  timespec kept[2];
-  for (int i = 0; i < 2; ++i) {
-    long long total =
-        static_cast<long long>(times[i].tv_sec) * nanosecondsPerSecond + times[i].tv_nsec;
-    total -= total % keptStep;
-    kept[i] = timespec{static_cast<time_t>(total / nanosecondsPerSecond),
-                       static_cast<long>(total % nanosecondsPerSecond)};
-  }
+  const timespec kept[2] = {keptInSteps(times[0], keptStep), keptInSteps(times[1], keptStep)};
   return kernel.setTimes(fd, kept);
 }
 

@@ -206,6 +206,13 @@ bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
+timespec keptInSteps(const timespec& time, long long step) {
+  constexpr long long second = 1'000'000'000;
+  long long total = static_cast<long long>(time.tv_sec) * second + time.tv_nsec;
+  total -= total % step;
+  return timespec{static_cast<time_t>(total / second), static_cast<long>(total % second)};
+}
+
 std::string pattern(std::size_t size) {
   std::string data(size, '\0');
   for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>('a' + (i * 7 + i / 4096) % 26);

@@ -59,6 +59,10 @@ std::vector<std::string> temporariesBelow(const std::string& folder);  // ours, 
 std::vector<std::string> lines(const std::string& text);
 bool contains(const std::string& text, const std::string& part);
 
+// `time` as a file system that keeps times in steps of `step` nanoseconds
+// keeps it (FAT keeps 2 s): rounded down to the step.
+struct timespec keptInSteps(const struct timespec& time, long long step);
+
 // Bytes that differ from block to block, so a misplaced block shows.
 std::string pattern(std::size_t size);
 

@@ -16,14 +16,7 @@ long long keptStep = 1;  // what the made-up file system keeps, in nanoseconds
 
 // A file system that keeps times in steps of keptStep, as FAT keeps 2 s.
 int setTimesInSteps(int fd, const timespec times[2]) {
-  timespec kept[2];
-  for (int i = 0; i < 2; ++i) {
-    long long total =
-        static_cast<long long>(times[i].tv_sec) * nanosecondsPerSecond + times[i].tv_nsec;
-    total -= total % keptStep;
-    kept[i] = timespec{static_cast<time_t>(total / nanosecondsPerSecond),
-                       static_cast<long>(total % nanosecondsPerSecond)};
-  }
+  const timespec kept[2] = {keptInSteps(times[0], keptStep), keptInSteps(times[1], keptStep)};
   return kernel.setTimes(fd, kept);
 }
 
