@@ -119,11 +119,16 @@ void flushAndName(FileInFlight& file) {
   file.named = true;
   if (file.traits->timesSetAfterNaming) {
     if (fileOperations.setTimesByName(folder, file.finalName.c_str(), file.times) != 0 ||
-        fileOperations.syncFile(fd) != 0)
-      return fail(file, FailedAt::flushing, errno);
+        fileOperations.syncFile(fd) != 0) {
+      const int error = errno;
+      markForCopyingAgain(file);
+      return fail(file, FailedAt::flushing, error);
+    }
   }
-  if (int error = releaseTemporary(file.temporary); error != 0)
+  if (int error = releaseTemporary(file.temporary); error != 0) {
+    markForCopyingAgain(file);
     fail(file, FailedAt::flushing, error);
+  }
 }
 
 void writeWhole(FileInFlight& file) {
@@ -147,6 +152,11 @@ void writeWhole(FileInFlight& file) {
 }
 
 }  // namespace
+
+void markForCopyingAgain(const FileInFlight& file) {
+  const timespec epoch[2] = {{0, 0}, {0, 0}};
+  (void)fileOperations.setTimesByName(file.folder->fd.get(), file.finalName.c_str(), epoch);
+}
 
 bool tooFreshToTrust(const timespec& source, const timespec& readEnd, long long step) {
   long long sourceTotal =

@@ -12,6 +12,11 @@ constexpr long long largeFile = 4 << 20;
 // Never throws; a failure is left in the record.
 void writeFileInFlight(FileInFlight& file);
 
+// A copy under its final name that may not be whole after all (a close or
+// a flush that reported an error after the naming): a time older than any
+// source makes the next run copy it again.
+void markForCopyingAgain(const FileInFlight& file);
+
 // Whether `source`, read until `readEnd`, was still within one time step
 // of the target of being changed: a copy stamped with its time could be an
 // older version that the next run takes for up to date.

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "file_operations.h"
+#include "file_writer.h"
 #include "interrupt.h"
 
 namespace {
@@ -41,14 +42,6 @@ void flushDevice(WriteBatch& batch, std::size_t first, const BatchLimits& limits
   int error = fileOperations.syncFileSystem(batch.files[first].folder->fd.get()) == 0 ? 0 : errno;
   for (std::size_t i = first; i < batch.files.size(); ++i)
     if (batch.files[i].folder->device == device) outcomes[i].error = error;
-}
-
-// The copy under its final name may not be whole after all (a close that
-// reported an error): a time older than any source makes the next run copy
-// it again.
-void markForCopyingAgain(const FileInFlight& file) {
-  const timespec epoch[2] = {{0, 0}, {0, 0}};
-  (void)fileOperations.setTimesByName(file.folder->fd.get(), file.finalName.c_str(), epoch);
 }
 
 void nameOne(FileInFlight& file, FileOutcome& outcome) {

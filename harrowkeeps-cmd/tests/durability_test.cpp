@@ -40,6 +40,7 @@ bool slowFirstFlush = false;    // the first syncfs takes a while
 bool likeAShare = false;        // the target is a FUSE file system without a device
 off_t failFlushOfSize = -1;     // the fsync of a file of this size fails with EIO
 off_t failCloseOfSize = -1;     // ... and the close of one of this size
+std::string failCloseOfNamed;   // ... and the close of the file named so, once it is
 
 std::size_t count(Call call);
 
@@ -101,9 +102,25 @@ off_t sizeOf(int fd) {
   return fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? info.st_size : -1;
 }
 
+// The name the file open on `fd` has now.
+std::string nameOf(int fd) {
+  char link[64];
+  snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  char path[4096];
+  ssize_t length = readlink(link, path, sizeof path - 1);
+  if (length <= 0) return "";
+  std::string whole(path, static_cast<std::size_t>(length));
+  return whole.substr(whole.find_last_of('/') + 1);
+}
+
 int recordClose(int fd) {
   std::lock_guard<std::mutex> guard(recording);
   temporaryOnFd.erase(fd);
+  if (!failCloseOfNamed.empty() && nameOf(fd) == failCloseOfNamed) {
+    kernel.close(fd);
+    errno = EIO;
+    return -1;
+  }
   if (failCloseOfSize >= 0 && sizeOf(fd) == failCloseOfSize) {
     kernel.close(fd);
     errno = EIO;  // as a share reports a write that failed on the server
@@ -214,6 +231,7 @@ class Durability : public SandboxTest {
     likeAShare = false;
     failFlushOfSize = -1;
     failCloseOfSize = -1;
+    failCloseOfNamed.clear();
     fileOperations.openAt = recordOpenAt;
     fileOperations.write = recordWrite;
     fileOperations.cloneFile = recordClone;
@@ -512,6 +530,25 @@ TEST_F(Durability, AFlushOrCloseErrorMeansThatFileWasNotCopied) {
               (std::vector<std::string>{"f100", "f102", "f103"}));
     EXPECT_EQ(temporariesBelow(sandbox.j), std::vector<std::string>{});
   }
+}
+
+// A close that reports an error after the file was named leaves that copy in
+// doubt: it is counted as not copied, and dated so that the next run copies
+// it again rather than take it for up to date.
+TEST_F(Durability, ACloseErrorAfterTheNamingHasTheNextRunCopyItAgain) {
+  makeFiles("Pools", 3, 600);
+  likeAShare = true;
+  failCloseOfNamed = "f101";
+  const std::string job = "C:\\Pools J:\\Pools /S /D /I /Y";
+  InProcessResult run = runXcopyHere(job, sandbox.drives);
+  EXPECT_EQ(run.exitCode, 5) << run.output;
+  EXPECT_TRUE(contains(run.output, "2 File(s) copied\n1 File(s) not copied\n")) << run.output;
+  EXPECT_EQ(modificationTime(sandbox.j + "/Pools/f101").tv_sec, 0);
+  failCloseOfNamed.clear();
+  InProcessResult again = runXcopyHere(job, sandbox.drives);
+  EXPECT_EQ(again.exitCode, 0) << again.output;
+  EXPECT_EQ(lines(again.output), (std::vector<std::string>{"C:\\Pools\\f101", "1 File(s) copied"}));
+  EXPECT_EQ(readFile(sandbox.j + "/Pools/f101"), pattern(601));
 }
 
 }  // namespace
