@@ -12,6 +12,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
+#include <string>
 
 #include "temporary_file.h"
 #include "test_support.h"
@@ -275,28 +277,24 @@ TEST(TemporaryNames, OnlyNamesWithTheirCheckValueAreOurs) {
   EXPECT_FALSE(isOurTemporaryName(name.substr(1)));
 }
 
-// A full disk, made with a small tmpfs in a mount namespace of our own; the
-// listing is taken inside it before the namespace goes away.
-TEST_F(Safety, FullDiskIsReportedAndStopsWithoutPartialFiles) {
-  makeFolders(sandbox.c + "/Full");
-  writeFile(sandbox.c + "/Full/a.txt", "fits");
-  writeFile(sandbox.c + "/Full/b.dat", pattern(2u << 20));
-  writeFile(sandbox.c + "/Full/c.txt", "would fit but the disk is full");
-  makeFolders(sandbox.j + "/Full");
+// Runs `steps` in a child in a mount namespace of its own, with a tmpfs of
+// `size` on the target folder J:\`folder`; what the child writes to the
+// report comes back. Empty with `skipped` set where no such namespace can be
+// made.
+std::string inSmallFileSystem(const Sandbox& sandbox, const std::string& folder, const char* size,
+                              const std::function<std::string()>& steps, bool& skipped) {
+  makeFolders(sandbox.j + "/" + folder);
   int report[2];
-  ASSERT_EQ(pipe(report), 0);
+  if (pipe(report) != 0) return "";
   pid_t helper = fork();
   if (helper == 0) {
     close(report[0]);
     if (unshare(CLONE_NEWNS) != 0 ||
         mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        mount("tmpfs", (sandbox.j + "/Full").c_str(), "tmpfs", 0, "size=1m") != 0)
+        mount("tmpfs", (sandbox.j + "/" + folder).c_str(), "tmpfs", 0,
+              (std::string("size=") + size).c_str()) != 0)
       _exit(77);
-    RunOptions inside = options;
-    inside.mergeOutput = true;
-    RunResult run = runProgram("/CXCOPY C:\\Full J:\\Full /S /D /I /Y", inside);
-    std::string text = std::to_string(run.exitCode) + "\n" + run.out + "--\n";
-    for (const std::string& name : filesBelow(sandbox.j + "/Full")) text += name + "\n";
+    std::string text = steps();
     ssize_t ignored = write(report[1], text.data(), text.size());
     (void)ignored;
     _exit(0);
@@ -309,12 +307,66 @@ TEST_F(Safety, FullDiskIsReportedAndStopsWithoutPartialFiles) {
   close(report[0]);
   int status = 0;
   waitpid(helper, &status, 0);
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
-    GTEST_SKIP() << "no mount namespace for a small file system here";
+  skipped = WIFEXITED(status) && WEXITSTATUS(status) == 77;
+  return text;
+}
+
+// A full disk: the listing is taken inside the namespace before it goes.
+TEST_F(Safety, FullDiskIsReportedAndStopsWithoutPartialFiles) {
+  makeFolders(sandbox.c + "/Full");
+  writeFile(sandbox.c + "/Full/a.txt", "fits");
+  writeFile(sandbox.c + "/Full/b.dat", pattern(2u << 20));
+  writeFile(sandbox.c + "/Full/c.txt", "would fit but the disk is full");
+  bool skipped = false;
+  std::string text = inSmallFileSystem(
+      sandbox, "Full", "1m",
+      [&] {
+        RunOptions inside = options;
+        inside.mergeOutput = true;
+        RunResult run = runProgram("/CXCOPY C:\\Full J:\\Full /S /D /I /Y", inside);
+        std::string said = std::to_string(run.exitCode) + "\n" + run.out + "--\n";
+        for (const std::string& name : filesBelow(sandbox.j + "/Full")) said += name + "\n";
+        return said;
+      },
+      skipped);
+  if (skipped) GTEST_SKIP() << "no mount namespace for a small file system here";
   EXPECT_EQ(lines(text), (std::vector<std::string>{
                              "5", "C:\\Full\\a.txt", "C:\\Full\\b.dat", "Insufficient disk space",
                              "  writing " + sandbox.drives + "/j:/Full/b.dat", "1 File(s) copied",
                              "2 File(s) not copied", "--", "a.txt"}));
+}
+
+// Replacing 8 MB files with room for one more: each older copy's room is
+// freed as its replacement is named, so one run replaces them all.
+TEST_F(Safety, AReplacingRunShortOfRoomFreesTheOlderCopiesAndCompletes) {
+  makeFolders(sandbox.c + "/Videos");
+  for (int i = 0; i < 3; ++i)
+    writeFile(sandbox.c + "/Videos/clip" + std::to_string(i), pattern((8u << 20) + i));
+  bool skipped = false;
+  std::string text = inSmallFileSystem(
+      sandbox, "Videos", "34m",
+      [&] {
+        const std::string job = "/CXCOPY C:\\Videos J:\\Videos /S /D /I /Y";
+        RunResult first = runProgram(job, options);
+        for (int i = 0; i < 3; ++i) {
+          const std::string name = sandbox.c + "/Videos/clip" + std::to_string(i);
+          writeFile(name, pattern((8u << 20) + 100 + i));
+          setModificationTime(name, 2000000000, 0);
+        }
+        RunResult second = runProgram(job, options);
+        std::string said = std::to_string(first.exitCode) + " " + std::to_string(second.exitCode) +
+                           "\n" + second.out + second.err;
+        for (int i = 0; i < 3; ++i) {
+          const std::string name = "/Videos/clip" + std::to_string(i);
+          said += readFile(sandbox.j + name) == readFile(sandbox.c + name) ? "new\n" : "old\n";
+        }
+        return said;
+      },
+      skipped);
+  if (skipped) GTEST_SKIP() << "no mount namespace for a small file system here";
+  EXPECT_EQ(lines(text), (std::vector<std::string>{"0 0", "C:\\Videos\\clip0", "C:\\Videos\\clip1",
+                                                   "C:\\Videos\\clip2", "3 File(s) copied", "new",
+                                                   "new", "new"}));
 }
 
 }  // namespace
