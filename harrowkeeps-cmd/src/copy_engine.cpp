@@ -23,7 +23,8 @@
 
 namespace {
 
-// "C:\My Documents" and "a" make "C:\My Documents\a", in place.
+// "C:\My Documents" and "a" make "C:\My Documents\a", in place: joinDisplay()
+// without the copy, for names that grow and shrink with the walk.
 void appendShown(std::string& shown, const std::string& name) {
   if (!shown.empty() && shown.back() != '\\' && shown.back() != ':') shown.push_back('\\');
   shown.append(name);
@@ -43,20 +44,15 @@ std::string leadsTo(int folderFd, const std::string& path, const std::string& na
   return joinUnixPath(path, name) + " leads to " + (text.empty() ? "?" : text);
 }
 
-std::string shownFor(const Walk& walk, const std::string& name) {
-  std::string shown = walk.shown;
-  appendShown(shown, name);
-  return shown;
-}
-
 // --- the folders on the way down
 
-// `shownLength` and `pathLength`: where the level's own part of the running
-// names begins.
-void pushLevel(Walk& walk, TargetFolder* target, bool isRoot, std::size_t shownLength,
+// `rootTarget`: the job's target for the root level, null for a folder below
+// it (which has a target folder of its own). `shownLength` and `pathLength`:
+// where the level's own part of the running names begins.
+void pushLevel(Walk& walk, TargetFolder* rootTarget, std::size_t shownLength,
                std::size_t pathLength) {
   WalkLevel& level = walk.levels.emplace_back();
-  level.target = isRoot ? target : &level.ownTarget;
+  level.target = rootTarget ? rootTarget : &level.ownTarget;
   level.shownLength = shownLength;
   level.pathLength = pathLength;
   level.targetKeyLength = walk.targetKey.size();
@@ -121,14 +117,16 @@ bool holdsName(const std::vector<SourceEntry>& entries, const std::string& name)
   return at != entries.end() && at->name == name;
 }
 
+// What is not a folder, whether listed or named in the command: copied if it
+// is a file, else named with why not.
 void takeFile(Walk& walk, WalkLevel& level, const SourceEntry& entry, const SourceFile& file,
-              const TargetLook* look, bool exactName) {
+              const ShownName& shown, const TargetLook* look, bool exactName) {
   if (file.kind == EntryKind::file) {
-    copyOneFile(walk, level, entry.name, ShownName{walk.shown, &entry.name}, file, look, exactName);
+    copyOneFile(walk, level, entry.name, shown, file, look, exactName);
   } else if (file.kind == EntryKind::special) {
-    reportSkipped(walk, shownFor(walk, entry.name));
+    reportSkipped(walk, shown.text());
   } else if (file.kind == EntryKind::brokenLink) {
-    reportNotCopied(walk, shownFor(walk, entry.name), text::notCopiedBrokenLink,
+    reportNotCopied(walk, shown.text(), text::notCopiedBrokenLink,
                     leadsTo(topFolderFd(walk.sourceFolders), walk.sourcePath, entry.name) +
                         ", which does not exist");
   }
@@ -173,7 +171,10 @@ void takeFolder(Walk& walk) {
   bool twins = false;
   for (std::size_t i = 1; i < entries.size() && !twins; ++i)
     twins = entries[i].folded == entries[i - 1].folded;
-  if (twins || !files.empty()) target.caseSensitive = traitsFor(walk, target).caseSensitive;
+  if (twins || !files.empty()) {
+    level.traits = &traitsFor(walk, target);
+    target.caseSensitive = level.traits->caseSensitive;
+  }
   target.namesMayClash =
       !job.renameMask.empty() || !job.fixedTargetName.empty() || (twins && !target.caseSensitive);
   if (files.empty()) return;
@@ -200,7 +201,8 @@ void takeFolder(Walk& walk) {
     const SourceEntry& entry = entries[file->index];
     TargetLook look;
     if (surveyed) look = surveyedEntry(*surveyed, targetNameOf(job, entry.name));
-    takeFile(walk, level, entry, *file, surveyed ? &look : nullptr, exactName);
+    takeFile(walk, level, entry, *file, ShownName{walk.shown, &entry.name},
+             surveyed ? &look : nullptr, exactName);
   }
 }
 
@@ -235,12 +237,7 @@ void enterFolder(Walk& walk, const SubFolder& sub) {
   const std::size_t parentPathLength = walk.sourcePath.size();
   GrownNames names(walk, entry.name);
   const std::string& shown = walk.shown;
-  std::string holder;
-  if (parentTarget.namesMayClash && !claimTargetName(parentTarget, entry.name, shown, holder)) {
-    reportNotCopied(walk, shown, text::notCopiedNameTaken,
-                    joinDisplay(walk.targetShown, entry.name) + " is the copy of " + holder);
-    return;
-  }
+  if (parentTarget.namesMayClash && !claimName(walk, parentTarget, entry.name, shown)) return;
   OwnedFd fd(parentFd < 0 ? -1
                           : openat(parentFd, entry.name.c_str(),
                                    O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY |
@@ -270,7 +267,7 @@ void enterFolder(Walk& walk, const SubFolder& sub) {
     return;
   }
   names.kept = true;
-  pushLevel(walk, nullptr, false, names.shown, names.path);
+  pushLevel(walk, nullptr, names.shown, names.path);
   WalkLevel& level = walk.levels.back();
   initTargetChild(level.ownTarget, parentTarget, entry.name);
   walk.foldersOnPath.insert({info.st_dev, info.st_ino});
@@ -288,7 +285,7 @@ void leaveFolder(Walk& walk) {
 
 void walkTree(Walk& walk) {
   const CopyJob& job = walk.job;
-  pushLevel(walk, job.target, true, walk.shown.size(), walk.sourcePath.size());
+  pushLevel(walk, job.target, walk.shown.size(), walk.sourcePath.size());
   pushFolder(walk.sourceFolders, OwnedFd(fcntl(job.sourceFolderFd, F_DUPFD_CLOEXEC, 0)), "", false);
   const StackedFolder& root = walk.sourceFolders.levels.back();
   walk.foldersOnPath.insert({root.device, root.inode});
@@ -311,30 +308,24 @@ void walkTree(Walk& walk) {
 
 void copySingleFile(Walk& walk) {
   const CopyJob& job = walk.job;
-  pushLevel(walk, job.target, true, walk.shown.size(), walk.sourcePath.size());
+  pushLevel(walk, job.target, walk.shown.size(), walk.sourcePath.size());
   pushFolder(walk.sourceFolders, OwnedFd(fcntl(job.sourceFolderFd, F_DUPFD_CLOEXEC, 0)), "", false);
   SourceEntry entry{job.singleName, foldCase(job.singleName), DT_UNKNOWN};
   SourceFile file;
   file.kind = classify(job.sourceFolderFd, entry, file.info, file.viaLink);
   // One named file is shown exactly as the command named it.
   walk.shown = job.sourceDisplay;
+  WalkLevel& level = walk.levels.back();
   if (file.kind == EntryKind::file) {
-    const TargetTraits& traits = traitsFor(walk, *job.target);
-    job.target->caseSensitive = traits.caseSensitive;
+    level.traits = &traitsFor(walk, *job.target);
+    job.target->caseSensitive = level.traits->caseSensitive;
     probeTargetFolder(*job.target);
     if (!job.switches.listOnly)
       sweepTargetFolder(
           *job.target, [&](const std::string& name) { return name == job.singleName; },
           walk.unremoved);
-    copyOneFile(walk, walk.levels.back(), entry.name, ShownName{job.sourceDisplay}, file, nullptr,
-                false);
-  } else if (file.kind == EntryKind::special) {
-    reportSkipped(walk, job.sourceDisplay);
-  } else if (file.kind == EntryKind::brokenLink) {
-    reportNotCopied(
-        walk, job.sourceDisplay, text::notCopiedBrokenLink,
-        leadsTo(job.sourceFolderFd, job.sourcePath, entry.name) + ", which does not exist");
   }
+  takeFile(walk, level, entry, file, ShownName{job.sourceDisplay}, nullptr, false);
 }
 
 }  // namespace
@@ -369,8 +360,7 @@ CopyTally runCopy(const CopyJob& job) {
   } catch (const std::bad_alloc&) {
     walk.tally.outOfMemory = true;
   }
-  if (int signal = stopRequested(); signal != 0) walk.tally.stopSignal = signal;
-  if (memoryRanOut()) walk.tally.outOfMemory = true;
+  (void)walkEnded(walk);  // notes a stop, or a lack of memory, the walk did not look for
   // Each step of the end takes up where a failed one left off.
   for (int tries = 0; tries < 3; ++tries) {
     try {

@@ -75,6 +75,9 @@ struct WalkLevel {
   std::size_t pathLength = 0;
   std::size_t targetKeyLength = 0;
   std::size_t targetShownLength = 0;
+  // Of the target folder's file system, once a file or two names that may
+  // clash needed them; every file of the level is decided by them.
+  const TargetTraits* traits = nullptr;
 };
 
 // Batches flushed and named side by side, on threads of their own. A flush
@@ -159,6 +162,11 @@ const TargetTraits& traitsFor(Walk& walk, TargetFolder& folder);
 // file not copied.
 void reportNotCopied(Walk& walk, const std::string& shown, std::string_view reason,
                      const std::string& detail);
+
+// Takes `targetName` in `target` for the source shown as `shown`; false
+// (reported and counted) when another source of the folder took it first.
+bool claimName(Walk& walk, TargetFolder& target, const std::string& targetName,
+               const std::string& shown);
 
 // Names `shown` as no regular file: a fifo, socket or device is left alone.
 void reportSkipped(Walk& walk, const std::string& shown);

@@ -54,28 +54,27 @@ void reportTargetProblem(Walk& walk, const std::string& shown, const TargetFolde
 void reportFailure(Walk& walk, FailedAt where, int error, const std::string& sourcePath,
                    const std::string& targetPath, const std::string& shownName) {
   const Output& output = walk.job.output;
+  std::string detail;
   switch (where) {
     case FailedAt::reading:
-      writeLine(output.err, describeReadError(error));
-      writeLine(output.err, detailLine("reading " + sourcePath));
+      detail = "reading " + sourcePath;
       break;
     case FailedAt::flushing:
-      writeLine(output.err, describeWriteError(error));
-      writeLine(output.err, detailLine("flushing " + targetPath + ", the copy of " + shownName));
+      detail = "flushing " + targetPath + ", the copy of " + shownName;
       break;
     case FailedAt::naming:
-      writeLine(output.err, describeWriteError(error));
-      writeLine(output.err,
-                detailLine("renaming into place " + targetPath + ", the copy of " + shownName));
+      detail = "renaming into place " + targetPath + ", the copy of " + shownName;
       break;
     case FailedAt::writing:
     case FailedAt::nowhere:
-      writeLine(output.err, describeWriteError(error));
-      writeLine(output.err, detailLine("writing " + targetPath));
+      detail = "writing " + targetPath;
       break;
   }
+  const bool reading = where == FailedAt::reading;
+  writeLine(output.err, reading ? describeReadError(error) : describeWriteError(error));
+  writeLine(output.err, detailLine(detail));
   ++walk.tally.notCopied;
-  if (where != FailedAt::reading && meansTargetIsFull(error)) walk.tally.stopped = true;
+  if (!reading && meansTargetIsFull(error)) walk.tally.stopped = true;
 }
 
 void discard(Walk& walk, FileInFlight& file) {
@@ -83,6 +82,21 @@ void discard(Walk& walk, FileInFlight& file) {
   if (int error = discardTemporary(file.folder->fd.get(), file.temporary); error != 0)
     walk.unremoved.push_back(unremovedTemporary(file, name.c_str(), error));
 }
+
+// Flushes what took names (see flushNames), saying what failed.
+void flushNamesSaying(Walk& walk, bool onlyLeftBehind) {
+  for (int error : flushNames(walk.named, onlyLeftBehind)) {
+    writeLine(walk.job.output.err, describeWriteError(error));
+    writeLine(walk.job.output.err,
+              detailLine("flushing the target: the copies named above may not all be on it"));
+    walk.tally.flushFailed = true;
+  }
+}
+
+// Folders named in one by one are flushed before the count; past this many
+// waiting, those no file in flight is named in any more are flushed at once,
+// so that a share of many folders is not held open folder by folder.
+constexpr std::size_t namedFoldersHeld = 256;
 
 // --- handing out and taking back
 
@@ -113,10 +127,10 @@ std::size_t replacementsPending(const Walk& walk) {
 // The target ran out of room while older copies it is replacing still
 // hold theirs: naming what is written frees it, and the file is tried once
 // more.
-bool retryAfterFreeingRoom(Walk& walk, FileInFlight& file) {
+void retryAfterFreeingRoom(Walk& walk, FileInFlight& file) {
   if (file.retried || file.failedAt != FailedAt::writing ||
       (file.error != ENOSPC && file.error != EDQUOT) || replacementsPending(walk) == 0)
-    return false;
+    return;
   discard(walk, file);
   handOverBatch(walk, false);
   while (!walk.completing.empty()) collectCompletion(walk);
@@ -124,9 +138,7 @@ bool retryAfterFreeingRoom(Walk& walk, FileInFlight& file) {
   file.failedAt = FailedAt::nowhere;
   file.error = 0;
   file.changedWhileRead = false;
-  if (lseek(file.source.get(), 0, SEEK_SET) < 0) return false;
-  writeFileInFlight(file);
-  return true;
+  writeFileInFlight(file);  // the source is read by position, from its start
 }
 
 // Takes back a file whose writer is done with it.
@@ -166,6 +178,7 @@ void takeBack(Walk& walk, FileInFlight& file) {
   if (file.named) {
     ++walk.tally.copied;
     noteNamedOn(walk.named, file.folder, FlushScope::eachFile);
+    if (walk.named.folders.size() > namedFoldersHeld) flushNamesSaying(walk, true);
     return;
   }
   addToBatch(walk.batch, std::move(file));
@@ -200,13 +213,12 @@ void collectCompletion(Walk& walk) {
     const std::size_t i = completion.collected++;
     const FileInFlight& file = completion.batch.files[i];
     const FileOutcome& outcome = completion.outcomes[i];
+    if (!outcome.unremoved.empty()) walk.unremoved.push_back(outcome.unremoved);
     if (outcome.error == 0) {
       ++walk.tally.copied;
       noteNamedOn(walk.named, file.folder, FlushScope::fileSystem);
-      if (!outcome.unremoved.empty()) walk.unremoved.push_back(outcome.unremoved);
       continue;
     }
-    if (!outcome.unremoved.empty()) walk.unremoved.push_back(outcome.unremoved);
     reportFailure(walk, outcome.failedAt, outcome.error, file.sourcePath, file.targetPath,
                   file.shownName);
   }
@@ -224,10 +236,7 @@ void collectCompletionsBefore(Walk& walk, long long seconds) {
   timespec start{};
   clock_gettime(CLOCK_MONOTONIC, &start);
   while (!walk.completing.empty()) {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    long long left = seconds * 1'000'000'000LL - ((now.tv_sec - start.tv_sec) * 1'000'000'000LL +
-                                                  (now.tv_nsec - start.tv_nsec));
+    long long left = seconds * nanosecondsPerSecond - nanosecondsSince(start);
     BatchInCompletion& oldest = *walk.completing.front();
     if (left > 0 && waitUntilDone(walk.flusher, oldest.done, left)) {
       collectCompletion(walk);
@@ -295,32 +304,21 @@ bool mayEndEarly(Walk& walk) {
 
 // --- the steps of one file
 
-// Takes the file's name on the target; false (reported) when another source
-// file of this folder took it first.
-bool claimName(Walk& walk, TargetFolder& target, const std::string& targetName,
-               const std::string& shown) {
-  std::string holder;
-  if (claimTargetName(target, targetName, shown, holder)) return true;
-  reportNotCopied(walk, shown, text::notCopiedNameTaken,
-                  joinDisplay(walk.targetShown, targetName) + " is the copy of " + holder);
-  return false;
-}
-
 bool isUpToDate(const TargetTraits& traits, const struct stat& source, const struct stat& copy) {
   const timespec& from = source.st_mtim;
   const timespec& to = copy.st_mtim;
   if (from.tv_sec == to.tv_sec && from.tv_nsec == to.tv_nsec) return true;
   if (sourceIsNewer(from, to, traits.timeStep)) return false;
-  // Within one step of each other: the target cannot tell the times apart,
+  // Within one step of each other the target cannot tell the times apart,
   // but a different size tells the files apart.
-  return !(!sourceIsNewer(to, from, traits.timeStep) && source.st_size != copy.st_size);
+  return sourceIsNewer(to, from, traits.timeStep) || source.st_size == copy.st_size;
 }
 
 enum class Verdict { copy, leave, stop };
 
 // Whether the file goes, given what the target holds under its name.
-Verdict decide(Walk& walk, TargetFolder& target, const ShownName& shown, const struct stat& source,
-               const TargetEntry& existing) {
+Verdict decide(Walk& walk, TargetFolder& target, const TargetTraits& traits, const ShownName& shown,
+               const struct stat& source, const TargetEntry& existing) {
   const CopyJob& job = walk.job;
   if (!existing.exists) return Verdict::copy;
   if (S_ISDIR(existing.info.st_mode)) {
@@ -331,7 +329,7 @@ Verdict decide(Walk& walk, TargetFolder& target, const ShownName& shown, const s
   // Only a regular file can be up to date; a link or anything else in its
   // place is replaced (the link itself, never what it points at).
   if (job.switches.newerOnly && S_ISREG(existing.info.st_mode) &&
-      isUpToDate(traitsFor(walk, target), source, existing.info))
+      isUpToDate(traits, source, existing.info))
     return Verdict::leave;
   if (walk.tally.stopped || job.switches.overwriteSilently || walk.overwriteAll)
     return Verdict::copy;
@@ -373,7 +371,8 @@ bool openForCopy(Walk& walk, const std::string& name, const SourceFile& file,
 
 // The target folder made, with a descriptor the file holds; false when not
 // (reported).
-bool openTargetFor(Walk& walk, TargetFolder& target, FileInFlight& flight) {
+bool openTargetFor(Walk& walk, TargetFolder& target, const TargetTraits& traits,
+                   FileInFlight& flight) {
   if (int error = prepareTargetFolder(target); error != 0) {
     reportTargetProblem(walk, flight.shownName, target, error);
     return false;
@@ -383,7 +382,7 @@ bool openTargetFor(Walk& walk, TargetFolder& target, FileInFlight& flight) {
     reportTargetProblem(walk, flight.shownName, target, errno);
     return false;
   }
-  flight.traits = &traitsFor(walk, target);
+  flight.traits = &traits;
   return true;
 }
 
@@ -490,6 +489,15 @@ void reportNotCopied(Walk& walk, const std::string& shown, std::string_view reas
   ++walk.tally.notCopied;
 }
 
+bool claimName(Walk& walk, TargetFolder& target, const std::string& targetName,
+               const std::string& shown) {
+  std::string holder;
+  if (claimTargetName(target, targetName, shown, holder)) return true;
+  reportNotCopied(walk, shown, text::notCopiedNameTaken,
+                  joinDisplay(walk.targetShown, targetName) + " is the copy of " + holder);
+  return false;
+}
+
 void reportSkipped(Walk& walk, const std::string& shown) {
   settleFilesInFlight(walk);
   writeLine(walk.job.output.out, shown);
@@ -516,7 +524,7 @@ void copyOneFile(Walk& walk, WalkLevel& level, const std::string& name, const Sh
     reportTargetProblem(walk, shown.text(), target, error);
     return;
   }
-  if (decide(walk, target, shown, file.info, existing) != Verdict::copy) return;
+  if (decide(walk, target, *level.traits, shown, file.info, existing) != Verdict::copy) return;
   if (walk.tally.stopped) {
     // The target took no more: what would have gone is counted, not named.
     ++walk.tally.notCopied;
@@ -535,7 +543,7 @@ void copyOneFile(Walk& walk, WalkLevel& level, const std::string& name, const Sh
     ++walk.tally.copied;
     return;
   }
-  if (!openTargetFor(walk, target, flight)) return;
+  if (!openTargetFor(walk, target, *level.traits, flight)) return;
   flight.targetPath = joinUnixPath(targetFolderPath(target), flight.finalName);
   handOut(walk, std::move(flight));
 }
@@ -560,14 +568,7 @@ void finishCopies(Walk& walk) {
     walk.batch = WriteBatch{};
     collectCompletionsBefore(walk, secondsToCollectAfterAStop);
   }
-  if (walk.tally.stopSignal == 0) {
-    for (int error : flushNames(walk.named)) {
-      writeLine(walk.job.output.err, describeWriteError(error));
-      writeLine(walk.job.output.err,
-                detailLine("flushing the target: the copies named above may not all be on it"));
-      walk.tally.flushFailed = true;
-    }
-  }
+  if (walk.tally.stopSignal == 0) flushNamesSaying(walk, false);
   flushNameLines();
   if (!walk.shownNotCopied.empty()) {
     writeLine(walk.job.output.err,

@@ -36,7 +36,7 @@ void fail(FileInFlight& file, FailedAt where, int error) {
 }
 
 timespec stepEarlier(const timespec& time, long long step) {
-  long long total = static_cast<long long>(time.tv_sec) * nanosecondsPerSecond + time.tv_nsec;
+  long long total = totalNanoseconds(time);
   total -= step < 1 ? 1 : step;
   long long seconds = total / nanosecondsPerSecond;
   long long rest = total % nanosecondsPerSecond;
@@ -159,10 +159,8 @@ void markForCopyingAgain(const FileInFlight& file) {
 }
 
 bool tooFreshToTrust(const timespec& source, const timespec& readEnd, long long step) {
-  long long sourceTotal =
-      static_cast<long long>(source.tv_sec) * nanosecondsPerSecond + source.tv_nsec;
-  long long readTotal =
-      static_cast<long long>(readEnd.tv_sec) * nanosecondsPerSecond + readEnd.tv_nsec;
+  long long sourceTotal = totalNanoseconds(source);
+  long long readTotal = totalNanoseconds(readEnd);
   // A time beyond that in the future is a clock's doing, not a write under
   // way, and would make every run copy the file again.
   long long age = readTotal - sourceTotal;

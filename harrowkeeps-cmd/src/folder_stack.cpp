@@ -77,7 +77,3 @@ int topFolderFd(const FolderStack& stack) {
   }
   return stack.levels.back().fd.get();
 }
-
-std::size_t foldersOnStack(const FolderStack& stack) {
-  return stack.levels.size();
-}

@@ -39,5 +39,3 @@ void popFolder(FolderStack& stack);
 
 // The top folder's descriptor; -1 (errno set) when there is none.
 int topFolderFd(const FolderStack& stack);
-
-std::size_t foldersOnStack(const FolderStack& stack);

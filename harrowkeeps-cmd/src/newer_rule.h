@@ -9,6 +9,17 @@
 
 constexpr long long nanosecondsPerSecond = 1000000000LL;
 
+inline long long totalNanoseconds(const timespec& time) {
+  return static_cast<long long>(time.tv_sec) * nanosecondsPerSecond + time.tv_nsec;
+}
+
+// Nanoseconds since `start`, a reading of the monotonic clock.
+inline long long nanosecondsSince(const timespec& start) {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return totalNanoseconds(now) - totalNanoseconds(start);
+}
+
 // A file system that does not keep the times it is given; only equal times
 // then mean up to date.
 constexpr long long timesNotKept = -1;

@@ -55,12 +55,6 @@ bool isCaseInsensitiveType(long long type) {
 // every call (a local disk answers the whole probe in well under 1 ms).
 constexpr long long latencyBoundProbe = 5'000'000;
 
-long long elapsedSince(const timespec& start) {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return (now.tv_sec - start.tv_sec) * nanosecondsPerSecond + (now.tv_nsec - start.tv_nsec);
-}
-
 std::string withCaseSwapped(const std::string& name) {
   std::string swapped = name;
   for (char& c : swapped) {
@@ -107,7 +101,9 @@ void discardProbe(int folderFd, Temporary& probe, ProbeRemovals& removals) {
 // A temporary of our own, set a time, named as a copy is named (renamed to
 // a second name of ours), looked at, and removed. False when none can be
 // made here.
-bool probeWithTemporary(int folderFd, TargetTraits& traits, ProbeRemovals& removals) {
+// `took`: how long it took, in nanoseconds.
+bool probeWithTemporary(int folderFd, TargetTraits& traits, ProbeRemovals& removals,
+                        long long& took) {
   timespec started{};
   clock_gettime(CLOCK_MONOTONIC, &started);
   Temporary probe;
@@ -148,8 +144,7 @@ bool probeWithTemporary(int folderFd, TargetTraits& traits, ProbeRemovals& remov
   traits.timeStep = step;
   traits.caseSensitive = !findsOtherCase(folderFd, named.name, after);
   discardProbe(folderFd, named, removals);
-  traits.probeNanoseconds = elapsedSince(started);
-  traits.probed = true;
+  took = nanosecondsSince(started);
   return true;
 }
 
@@ -221,20 +216,12 @@ bool knownTimeStepOfType(long long fileSystemType, long long& step) {
   }
 }
 
-long long timeStepOfType(long long fileSystemType) {
-  long long step = 1;
-  knownTimeStepOfType(fileSystemType, step);
-  return step;
-}
-
 long long stepShownByTimes(const timespec* times, std::size_t count) {
   if (count == 0) return 1;
   for (long long step : timeSteps) {
     bool all = true;
     for (std::size_t i = 0; i < count && all; ++i) {
-      long long total =
-          static_cast<long long>(times[i].tv_sec) * nanosecondsPerSecond + times[i].tv_nsec;
-      all = total % step == 0;
+      all = totalNanoseconds(times[i]) % step == 0;
     }
     if (all) return step;
   }
@@ -244,12 +231,13 @@ long long stepShownByTimes(const timespec* times, std::size_t count) {
 TargetTraits learnTargetTraits(int folderFd, const std::string& folderPath, bool mayWrite,
                                std::vector<std::string>& unremoved) {
   ProbeRemovals removals{folderPath, unremoved};
+  long long took = 0;
   TargetTraits traits;
   FileSystemFacts facts;
   if (fileOperations.describeFileSystem(folderFd, &facts) != 0) facts = FileSystemFacts{};
   const bool remote = isNetworkType(facts.type) || (facts.type == fuseType && !facts.onBlockDevice);
   traits.flush = remote ? FlushScope::eachFile : FlushScope::fileSystem;
-  if (!mayWrite || !probeWithTemporary(folderFd, traits, removals)) {
+  if (!mayWrite || !probeWithTemporary(folderFd, traits, removals, took)) {
     traits.latencyBound = remote;
     // Nothing can be written here now: judge by the type where it tells,
     // else by what is here already (a FUSE or network file system may keep
@@ -267,8 +255,7 @@ TargetTraits learnTargetTraits(int folderFd, const std::string& folderPath, bool
   // A FUSE file system on a disk may still answer each call through a
   // process that waits on something; a local kernel file system that was
   // slow to answer was only busy.
-  traits.latencyBound =
-      remote || (facts.type == fuseType && traits.probeNanoseconds > latencyBoundProbe);
+  traits.latencyBound = remote || (facts.type == fuseType && took > latencyBoundProbe);
   // Where data is flushed per file, temporaries are named from the start:
   // the rename is what such targets are known to do right.
   if (traits.flush == FlushScope::fileSystem)

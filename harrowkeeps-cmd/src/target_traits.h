@@ -30,8 +30,6 @@ struct TargetTraits {
   // Each operation waits on a network or another process: many files in
   // flight at once pay, where on a local disk they only queue.
   bool latencyBound = false;
-  bool probed = false;             // false: from the type and the copies already there
-  long long probeNanoseconds = 0;  // how long the probe took
 };
 
 // Learns the traits of the file system of the folder. Tries a temporary of
@@ -48,8 +46,6 @@ TargetTraits learnTargetTraits(int folderFd, const std::string& folderPath, bool
 // The step a file system of this statfs type keeps; false for types whose
 // step the type does not tell (FUSE, network file systems).
 bool knownTimeStepOfType(long long fileSystemType, long long& step);
-// The same, 1 where the type does not tell.
-long long timeStepOfType(long long fileSystemType);
 
 // The coarsest step (2 s, 1 s, 100 ms ... 1 ns) that every one of the
 // times is a whole multiple of; 1 when there are none.

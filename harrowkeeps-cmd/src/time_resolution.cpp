@@ -2,14 +2,6 @@
 
 #include "newer_rule.h"
 
-namespace {
-
-long long totalNanoseconds(const timespec& time) {
-  return static_cast<long long>(time.tv_sec) * nanosecondsPerSecond + time.tv_nsec;
-}
-
-}  // namespace
-
 const long long timeSteps[11] = {2 * nanosecondsPerSecond,
                                  nanosecondsPerSecond,
                                  100000000,

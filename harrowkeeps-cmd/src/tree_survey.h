@@ -55,7 +55,8 @@ struct TreeSurvey {
   SurveyedFolder current;  // the last one handed to the walk
 };
 
-// The key of the folder `name` (case folded) inside the folder `parentKey`.
+// Makes `key` the key of the sub-folder `foldedName` (its case-folded name)
+// of the folder it was the key of.
 void appendToKey(std::string& key, const std::string& foldedName);
 
 // Starts surveying the tree below `rootFd` (which it opens anew). Nothing

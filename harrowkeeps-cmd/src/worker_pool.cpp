@@ -12,10 +12,18 @@
 
 namespace {
 
-int& busyAt(WorkerPool& pool, std::uintptr_t place) {
-  for (auto& [known, count] : pool.busyPlaces)
-    if (known == place) return count;
-  return pool.busyPlaces.emplace_back(place, 0).second;
+std::vector<std::pair<std::uintptr_t, int>>::iterator busyEntry(WorkerPool& pool,
+                                                                std::uintptr_t place) {
+  return std::find_if(pool.busyPlaces.begin(), pool.busyPlaces.end(),
+                      [&](const auto& known) { return known.first == place; });
+}
+
+// Pieces of work of `place` under way: one more, or one fewer.
+void countBusy(WorkerPool& pool, std::uintptr_t place, int change) {
+  auto busy = busyEntry(pool, place);
+  if (busy == pool.busyPlaces.end()) busy = pool.busyPlaces.insert(busy, {place, 0});
+  busy->second += change;
+  if (busy->second == 0) pool.busyPlaces.erase(busy);
 }
 
 // The first piece of work in the queue whose place has room; the end when
@@ -23,7 +31,9 @@ int& busyAt(WorkerPool& pool, std::uintptr_t place) {
 std::deque<PoolTask>::iterator nextTask(WorkerPool& pool) {
   if (pool.perPlace <= 0) return pool.queue.begin();
   return std::find_if(pool.queue.begin(), pool.queue.end(), [&](const PoolTask& task) {
-    return task.place == 0 || busyAt(pool, task.place) < pool.perPlace;
+    if (task.place == 0) return true;
+    auto busy = busyEntry(pool, task.place);
+    return busy == pool.busyPlaces.end() || busy->second < pool.perPlace;
   });
 }
 
@@ -39,14 +49,13 @@ void workLoop(WorkerPool& pool) {
     if (next == pool.queue.end()) return;
     PoolTask task = std::move(*next);
     pool.queue.erase(next);
-    if (pool.perPlace > 0 && task.place != 0) ++busyAt(pool, task.place);
+    const bool counted = pool.perPlace > 0 && task.place != 0;
+    if (counted) countBusy(pool, task.place, 1);
     guard.unlock();
     task.work();
     guard.lock();
-    if (pool.perPlace > 0 && task.place != 0) {
-      auto busy = std::find_if(pool.busyPlaces.begin(), pool.busyPlaces.end(),
-                               [&](const auto& known) { return known.first == task.place; });
-      if (--busy->second == 0) pool.busyPlaces.erase(busy);
+    if (counted) {
+      countBusy(pool, task.place, -1);
       // A piece of work of that place may be waiting behind others.
       pool.workWaiting.notify_all();
     }

@@ -11,14 +11,9 @@
 #include "file_operations.h"
 #include "file_writer.h"
 #include "interrupt.h"
+#include "newer_rule.h"
 
 namespace {
-
-long long nanosecondsSince(const timespec& start) {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return (now.tv_sec - start.tv_sec) * 1'000'000'000LL + (now.tv_nsec - start.tv_nsec);
-}
 
 // Flushes the data of the batch's files on the file system of file
 // `first` into `outcomes` (0 for each that is on the medium).

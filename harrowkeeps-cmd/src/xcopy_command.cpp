@@ -101,26 +101,18 @@ int finish(const Output& output, const Source& source, const CopyTally& tally, b
   return 0;
 }
 
-}  // namespace
-
-namespace {
-
-int runXcopyWithReserve(const std::vector<Argument>& words, const XcopySettings& settings);
+// Set aside for the whole command, so that the count still finds room.
+struct MemoryReserve {
+  MemoryReserve() { setMemoryReserveAside(); }
+  ~MemoryReserve() { giveUpMemoryReserve(); }
+  MemoryReserve(const MemoryReserve&) = delete;
+  MemoryReserve& operator=(const MemoryReserve&) = delete;
+};
 
 }  // namespace
 
 int runXcopy(const std::vector<Argument>& words, const XcopySettings& settings) {
-  // Set aside for the whole command, so that the count still finds room.
-  setMemoryReserveAside();
-  struct GiveUp {
-    ~GiveUp() { giveUpMemoryReserve(); }
-  } giveUp;
-  return runXcopyWithReserve(words, settings);
-}
-
-namespace {
-
-int runXcopyWithReserve(const std::vector<Argument>& words, const XcopySettings& settings) {
+  MemoryReserve reserve;
   const Output& output = settings.output;
   XcopyArguments arguments = parseXcopyArguments(words);
   switch (arguments.problem) {
@@ -209,5 +201,3 @@ int runXcopyWithReserve(const std::vector<Argument>& words, const XcopySettings&
   for (auto folder = chain.rbegin(); folder != chain.rend(); ++folder) closeTargetFolder(*folder);
   return finish(output, source, tally, listOnly);
 }
-
-}  // namespace

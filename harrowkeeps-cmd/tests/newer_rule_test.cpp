@@ -67,13 +67,24 @@ TEST(TimeResolution, LearnedFromWhatAFileSystemKeptOfTheProbe) {
 }
 
 TEST(TimeResolution, WithoutAProbeTheTypeNeverGivesCoarserSteps) {
-  EXPECT_EQ(timeStepOfType(0x4d44), 2 * second);    // vfat
-  EXPECT_EQ(timeStepOfType(0x2011BAB0), 10000000);  // exfat
-  EXPECT_EQ(timeStepOfType(0xEF53), 1);             // ext4
-  long long step = 0;
-  EXPECT_TRUE(knownTimeStepOfType(0xEF53, step));
-  EXPECT_FALSE(knownTimeStepOfType(0x65735546, step));  // FUSE: whatever is behind it
-  EXPECT_FALSE(knownTimeStepOfType(0x6969, step));      // NFS: the server's
+  struct Case {
+    long long type;
+    bool known;
+    long long step;
+    const char* fileSystem;
+  };
+  const Case cases[] = {{0x4d44, true, 2 * second, "vfat"},
+                        {0x2011BAB0, true, 10000000, "exfat"},
+                        {0xEF53, true, 1, "ext4"},
+                        {0x65735546, false, 0, "FUSE: whatever is behind it"},
+                        {0x6969, false, 0, "NFS: the server's"}};
+  for (const Case& c : cases) {
+    long long step = 0;
+    EXPECT_EQ(knownTimeStepOfType(c.type, step), c.known) << c.fileSystem;
+    if (c.known) {
+      EXPECT_EQ(step, c.step) << c.fileSystem;
+    }
+  }
 }
 
 // Where nothing can be written, the copies already there tell the step: the
