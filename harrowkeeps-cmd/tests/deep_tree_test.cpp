@@ -35,15 +35,23 @@ void makeChain(const std::string& top, int levels, const std::string& content) {
   close(fd);
 }
 
-// How deep the chain below `top` goes, and what its bottom file holds.
-int chainDepth(const std::string& top, std::string& content) {
-  int fd = open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+// Goes down the chain below `top` to its bottom folder, left open in `fd`
+// (-1 when `top` cannot be opened); how many levels that was.
+int goDown(const std::string& top, int& fd) {
+  fd = open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   int levels = 0;
   for (int below; fd >= 0 && (below = openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) >= 0;
        ++levels) {
     close(fd);
     fd = below;
   }
+  return levels;
+}
+
+// How deep the chain below `top` goes, and what its bottom file holds.
+int chainDepth(const std::string& top, std::string& content) {
+  int fd = -1;
+  const int levels = goDown(top, fd);
   content.clear();
   int file = fd >= 0 ? openat(fd, "bottom.txt", O_RDONLY | O_CLOEXEC) : -1;
   char buffer[256];
@@ -57,13 +65,8 @@ int chainDepth(const std::string& top, std::string& content) {
 // Removes such a chain bottom up, going back by "..": a path-based removal
 // would fail on it.
 void removeChain(const std::string& top) {
-  int fd = open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  int levels = 0;
-  for (int below; fd >= 0 && (below = openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) >= 0;
-       ++levels) {
-    close(fd);
-    fd = below;
-  }
+  int fd = -1;
+  int levels = goDown(top, fd);
   if (fd < 0) return;
   unlinkat(fd, "bottom.txt", 0);
   for (; levels > 0; --levels) {

@@ -26,6 +26,19 @@ def menu2_shown(rows):
     return rows[:24] == MENU2
 
 
+def leave_generalized_backup(t):
+    """From the generalized backup's pause: no further run, back through Menu II and the main
+    menu, and out. The program's exit code."""
+    t.send("Space")
+    t.wait_for_text("Run this function again (Y/N)?")
+    t.send("n")
+    t.wait_for(menu2_shown, what="Menu II after the generalized backup")
+    t.send("x")
+    t.wait_for(lambda r: len(r) > 6 and "Select the function:" in r[6], what="the main menu")
+    t.send("x")
+    return t.wait_for_exit()
+
+
 class Recorder:
     """A command interpreter that records the arguments it was given and writes some lines."""
 

@@ -13,7 +13,7 @@ import tempfile
 import unittest
 
 from input_screens_e2e import SOURCE_PROMPT, TARGET_PROMPT, source_row, target_row
-from jobs_e2e import PAUSE, menu2_shown
+from jobs_e2e import PAUSE, leave_generalized_backup, menu2_shown
 from tmux_session import TmuxSession
 
 PROGRAM = None
@@ -94,15 +94,7 @@ class NonAsciiNamesInTerminal(unittest.TestCase):
             self.assertEqual(read(os.path.join(copied, "été", "Übung ß.txt")), b"zwei\n")
             self.assertEqual(sorted(os.listdir(self.target)), ["Bücher"])
 
-            t.send("Space")
-            t.wait_for_text("Run this function again (Y/N)?")
-            t.send("n")
-            t.wait_for(menu2_shown, what="Menu II after the generalized backup")
-            t.send("x")
-            t.wait_for(lambda r: len(r) > 6 and "Select the function:" in r[6],
-                       what="the main menu")
-            t.send("x")
-            self.assertEqual(t.wait_for_exit(), 0)
+            self.assertEqual(leave_generalized_backup(t), 0)
 
 
 if __name__ == "__main__":

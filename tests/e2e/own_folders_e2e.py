@@ -19,7 +19,8 @@ import tempfile
 import unittest
 
 from input_screens_e2e import SOURCE_PROMPT, TARGET_PROMPT, source_row, target_row
-from jobs_e2e import PAUSE, menu2_shown
+from jobs_e2e import PAUSE, leave_generalized_backup, menu2_shown
+from documented_jobs_e2e import files_below
 from main_menu_e2e import menu_shown
 from tmux_session import TmuxSession
 
@@ -80,16 +81,6 @@ def block_with(text, part):
     found = [b for b in code_blocks(text) if part in b]
     assert len(found) == 1, "no one code block with %r: %r" % (part, found)
     return found[0]
-
-
-def files_below(folder):
-    found = {}
-    for parent, _, names in os.walk(folder):
-        for name in names:
-            path = os.path.join(parent, name)
-            with open(path) as f:
-                found[os.path.relpath(path, folder)] = f.read()
-    return found
 
 
 def everything_below(folder, leave_out):
@@ -260,14 +251,7 @@ class OwnFolders(unittest.TestCase):
             t.send("Enter")
             rows = t.wait_for_text(PAUSE)
             self.assertIn("2 File(s) copied", "\n".join(rows))
-            t.send("Space")
-            t.wait_for_text("Run this function again (Y/N)?")
-            t.send("n")
-            t.wait_for(menu2_shown, what="Menu II after the generalized backup")
-            t.send("x")
-            t.wait_for(menu_shown, what="the main menu")
-            t.send("x")
-            self.assertEqual(t.wait_for_exit(), 0)
+            self.assertEqual(leave_generalized_backup(t), 0)
         projects = files_below(os.path.join(self.home, "Projects"))
         self.assertEqual(files_below(os.path.join(self.disk, "Projects")), projects)
         self.assertEqual(files_below(os.path.join(self.disk, "MyZIPs")), projects)

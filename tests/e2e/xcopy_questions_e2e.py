@@ -14,7 +14,7 @@ import time
 import unittest
 
 from input_screens_e2e import SOURCE_PROMPT, TARGET_PROMPT, source_row, target_row
-from jobs_e2e import PAUSE, menu2_shown
+from jobs_e2e import PAUSE, leave_generalized_backup, menu2_shown
 from tmux_session import TmuxSession
 
 PROGRAM = None
@@ -120,15 +120,7 @@ class XcopyQuestions(unittest.TestCase):
             self.assertEqual(rows[at - 1], question)
             self.assertEqual(t.cursor(), (at + 2, 1))
             self.assertEqual(os.listdir(self.d.j), [])
-            t.send("Space")
-            t.wait_for_text("Run this function again (Y/N)?")
-            t.send("n")
-            t.wait_for(menu2_shown, what="Menu II after the generalized backup")
-            t.send("x")
-            t.wait_for(lambda r: len(r) > 6 and "Select the function:" in r[6],
-                       what="the main menu")
-            t.send("x")
-            self.assertEqual(t.wait_for_exit(), 0)
+            self.assertEqual(leave_generalized_backup(t), 0)
 
 
 if __name__ == "__main__":
