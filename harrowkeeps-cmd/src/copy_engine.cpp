@@ -30,10 +30,6 @@ void appendShown(std::string& shown, const std::string& name) {
   shown.append(name);
 }
 
-bool mayBeFolder(const SourceEntry& entry) {
-  return entry.type == DT_DIR || entry.type == DT_LNK || entry.type == DT_UNKNOWN;
-}
-
 // Whether the job's file mask takes `name`.
 bool maskTakes(const CopyJob& job, const std::string& name) {
   return job.mask.empty() || matchesMask(job.mask, name);
@@ -79,25 +75,6 @@ void popLevel(Walk& walk) {
 
 // --- one folder's files
 
-// The folder's entries in walk order, each file or folder classified.
-void listAndClassify(Walk& walk, int folderFd, std::vector<SourceEntry>& entries,
-                     std::vector<SourceFile>& classified, int& listError) {
-  const CopyJob& job = walk.job;
-  entries = listSource(folderFd, listError);
-  classified.reserve(entries.size());
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    const SourceEntry& entry = entries[i];
-    const bool taken = maskTakes(job, entry.name);
-    // A name the mask leaves out matters only as a folder to go into, and the
-    // listing tells most files from folders without a stat of each.
-    if (!taken && (!job.switches.subfolders || !mayBeFolder(entry))) continue;
-    SourceFile file;
-    file.index = i;
-    file.kind = classify(folderFd, entry, file.info, file.viaLink);
-    classified.push_back(file);
-  }
-}
-
 // What the target survey holds of the level's target folder; null when it
 // has nothing of it.
 const SurveyedFolder* targetSurveyOf(Walk& walk, TargetFolder& target) {
@@ -106,15 +83,15 @@ const SurveyedFolder* targetSurveyOf(Walk& walk, TargetFolder& target) {
   return takeSurveyedFolder(walk.targetSurvey, walk.targetKey, target.device, target.inode);
 }
 
-// Whether the sorted entries hold `name` itself.
-bool holdsName(const std::vector<SourceEntry>& entries, const std::string& name) {
-  const std::string folded = foldCase(name);
-  auto at = std::lower_bound(entries.begin(), entries.end(), std::make_pair(&folded, &name),
-                             [](const SourceEntry& entry, const auto& key) {
-                               return entry.folded != *key.first ? entry.folded < *key.first
-                                                                 : entry.name < *key.second;
-                             });
-  return at != entries.end() && at->name == name;
+// Hands the level's target folder to the sweep of leftovers, once per run;
+// a folder made by this run holds none.
+void sweepTargetFolder(Walk& walk, TargetFolder& target,
+                       std::shared_ptr<const std::vector<SourceEntry>> sourceEntries) {
+  if (target.swept || probeTargetFolder(target) != FolderState::present) return;
+  target.swept = true;
+  if (target.createdHere) return;
+  if (const FolderRef& handle = targetHandle(target))
+    sweepLater(walk.sweep, handle, std::move(sourceEntries));
 }
 
 // What is not a folder, whether listed or named in the command: copied if it
@@ -134,16 +111,24 @@ void takeFile(Walk& walk, WalkLevel& level, const SourceEntry& entry, const Sour
 
 // Takes the files of the folder on top of the walk, and notes its
 // sub-folders to go into afterwards.
-void takeFolder(Walk& walk) {
+// `ahead`: the folder as looked at ahead of the walk, if it was.
+void takeFolder(Walk& walk, FolderLook* ahead) {
   const CopyJob& job = walk.job;
   WalkLevel& level = walk.levels.back();
   TargetFolder& target = *level.target;
   const int folderFd = topFolderFd(walk.sourceFolders);
   int listError = 0;
-  std::vector<SourceEntry> entries;
+  // Shared with the sweep of the target folder, which may outlast the level.
+  auto listed = std::make_shared<std::vector<SourceEntry>>();
+  const std::vector<SourceEntry>& entries = *listed;
   std::vector<SourceFile> classified;
-  if (folderFd >= 0) {
-    listAndClassify(walk, folderFd, entries, classified, listError);
+  if (ahead) {
+    *listed = std::move(ahead->entries);
+    classified = std::move(ahead->classified);
+    listError = ahead->listError;
+  } else if (folderFd >= 0) {
+    // Below the root the walk's descriptor was opened just now, for this.
+    listAndClassify(job, folderFd, walk.levels.size() > 1, *listed, classified, listError);
   } else {
     listError = errno;
   }
@@ -157,12 +142,23 @@ void takeFolder(Walk& walk) {
     const SourceEntry& entry = entries[file.index];
     if (file.kind == EntryKind::folder || file.kind == EntryKind::folderLink) {
       if (job.switches.subfolders)
-        level.folders.push_back(SubFolder{entry, file.kind == EntryKind::folderLink});
+        level.folders.push_back(SubFolder{entry, file.kind == EntryKind::folderLink, nullptr});
       continue;
     }
     // gone: deleted while we looked
     if (file.kind == EntryKind::gone || !maskTakes(job, entry.name)) continue;
     files.push_back(&file);
+  }
+  // Over an existing copy, the sub-folders are looked at on a second core
+  // while this folder's files are compared.
+  if (walk.lookingAhead && level.folders.size() > 0 && folderFd >= 0 &&
+      probeTargetFolder(target) == FolderState::present && !target.createdHere) {
+    std::vector<std::pair<const std::string*, bool>> names;
+    names.reserve(level.folders.size());
+    for (const SubFolder& sub : level.folders) names.emplace_back(&sub.entry.name, sub.isLink);
+    std::vector<FolderLookRef> looks;
+    lookAheadAt(walk.lookAhead, job, folderFd, names, looks);
+    for (std::size_t i = 0; i < looks.size(); ++i) level.folders[i].look = std::move(looks[i]);
   }
   // Names side by side in the sorted listing that fold to one: twins the
   // target may or may not tell apart. Without twins and masks no two names
@@ -181,17 +177,19 @@ void takeFolder(Walk& walk) {
   const bool exactName = twins && target.caseSensitive && job.renameMask.empty();
 
   const SurveyedFolder* surveyed = targetSurveyOf(walk, target);
-  if (surveyed) {
-    // Leftovers of a stopped run the survey saw: removed now, whether or not
-    // anything is copied here.
-    for (const SurveyedEntry& seen : surveyed->entries)
-      if (isOurTemporaryName(seen.entry.name)) target.leftovers.push_back(seen.entry.name);
-  }
   probeTargetFolder(target);
-  // A listing (/L) writes nothing, not even a leftover's removal.
-  if ((!target.leftovers.empty() || !surveyed) && !job.switches.listOnly)
-    sweepTargetFolder(
-        target, [&](const std::string& name) { return holdsName(entries, name); }, walk.unremoved);
+  // Leftovers of a stopped run go whether or not anything is copied here;
+  // a listing (/L) writes nothing, not even a leftover's removal.
+  if (!job.switches.listOnly) {
+    if (surveyed) {
+      // The survey saw them, if any.
+      for (const SurveyedEntry& seen : surveyed->entries)
+        if (isOurTemporaryName(seen.entry.name) && !holdsName(entries, seen.entry.name))
+          removeLeftover(target, seen.entry.name, walk.unremoved);
+    } else {
+      sweepTargetFolder(walk, target, listed);
+    }
+  }
 
   for (const SourceFile* file : files) {
     if (walkEnded(walk)) return;
@@ -230,6 +228,7 @@ struct GrownNames {
 };
 
 void enterFolder(Walk& walk, const SubFolder& sub) {
+  FolderLook* look = takeLook(walk.lookAhead, sub.look);
   const SourceEntry& entry = sub.entry;
   WalkLevel& parent = walk.levels.back();
   TargetFolder& parentTarget = *parent.target;
@@ -238,10 +237,13 @@ void enterFolder(Walk& walk, const SubFolder& sub) {
   GrownNames names(walk, entry.name);
   const std::string& shown = walk.shown;
   if (parentTarget.namesMayClash && !claimName(walk, parentTarget, entry.name, shown)) return;
-  OwnedFd fd(parentFd < 0 ? -1
-                          : openat(parentFd, entry.name.c_str(),
-                                   O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY |
-                                       (sub.isLink ? 0 : O_NOFOLLOW)));
+  OwnedFd fd;
+  if (look) {
+    fd = std::move(look->fd);
+    errno = look->openError;
+  } else if (parentFd >= 0) {
+    fd.reset(openFolderToWalk(parentFd, entry.name, sub.isLink));
+  }
   const std::string& path = walk.sourcePath;
   auto linkText = [&] {
     return leadsTo(parentFd, walk.sourcePath.substr(0, parentPathLength), entry.name);
@@ -254,7 +256,10 @@ void enterFolder(Walk& walk, const SubFolder& sub) {
     return;
   }
   struct stat info {};
-  if (fstat(fd.get(), &info) != 0 || walk.foldersOnPath.count({info.st_dev, info.st_ino})) {
+  const bool known = look && look->statError == 0;
+  if (known) info = look->info;
+  if ((!known && fstat(fd.get(), &info) != 0) ||
+      walk.foldersOnPath.count({info.st_dev, info.st_ino})) {
     reportNotCopied(
         walk, shown, text::notCopiedLoop,
         (sub.isLink ? linkText() : path + " is mounted") + ", a folder on the path being copied");
@@ -271,10 +276,10 @@ void enterFolder(Walk& walk, const SubFolder& sub) {
   WalkLevel& level = walk.levels.back();
   initTargetChild(level.ownTarget, parentTarget, entry.name);
   walk.foldersOnPath.insert({info.st_dev, info.st_ino});
-  pushFolder(walk.sourceFolders, std::move(fd), entry.name, sub.isLink);
+  pushFolder(walk.sourceFolders, std::move(fd), entry.name, sub.isLink, &info);
   appendToKey(walk.targetKey, foldCase(entry.name));
   appendShown(walk.targetShown, entry.name);
-  takeFolder(walk);
+  takeFolder(walk, look);
 }
 
 void leaveFolder(Walk& walk) {
@@ -294,7 +299,8 @@ void walkTree(Walk& walk) {
   if (probeTargetFolder(*job.target) == FolderState::present &&
       traitsFor(walk, *job.target).latencyBound)
     startTreeSurvey(walk.targetSurvey, targetHandle(*job.target)->fd.get());
-  takeFolder(walk);
+  walk.lookingAhead = job.switches.subfolders && !walk.targetSurvey.running && coresAvailable() > 1;
+  takeFolder(walk, nullptr);
   while (!walk.levels.empty() && !walkEnded(walk)) {
     WalkLevel& top = walk.levels.back();
     if (top.nextFolder < top.folders.size()) {
@@ -321,9 +327,7 @@ void copySingleFile(Walk& walk) {
     job.target->caseSensitive = level.traits->caseSensitive;
     probeTargetFolder(*job.target);
     if (!job.switches.listOnly)
-      sweepTargetFolder(
-          *job.target, [&](const std::string& name) { return name == job.singleName; },
-          walk.unremoved);
+      sweepTargetFolder(walk, *job.target, std::make_shared<std::vector<SourceEntry>>(1, entry));
   }
   takeFile(walk, level, entry, file, ShownName{job.sourceDisplay}, nullptr, false);
 }
@@ -336,12 +340,14 @@ Walk::Walk(const CopyJob& copyJob) : job(copyJob) {
 }
 
 Walk::~Walk() {
+  stopLookAhead(lookAhead);
   // A stopped run ends the process without waiting for the batches it
   // abandoned; their flushers are never joined.
   if (!abandoned.empty()) endByStop(tally.stopSignal != 0 ? tally.stopSignal : SIGTERM);
   stopWorkers(writers);
   stopWorkers(flusher);
   stopTreeSurvey(targetSurvey);
+  stopWorkers(sweep.pool);
 }
 
 CopyTally runCopy(const CopyJob& job) {

@@ -26,8 +26,10 @@
 
 #include "copy_engine.h"
 #include "file_in_flight.h"
+#include "folder_look.h"
 #include "folder_stack.h"
 #include "interrupt.h"
+#include "leftover_sweep.h"
 #include "memory_reserve.h"
 #include "source_entries.h"
 #include "target_traits.h"
@@ -54,14 +56,7 @@ struct BatchInCompletion {
 struct SubFolder {
   SourceEntry entry;
   bool isLink = false;
-};
-
-// A source file of the folder being walked, as classify() found it.
-struct SourceFile {
-  std::size_t index = 0;  // in the folder's entries
-  EntryKind kind = EntryKind::gone;
-  struct stat info {};
-  bool viaLink = false;
+  FolderLookRef look;  // being looked at ahead of the walk, if at all
 };
 
 // One folder on the way down: its sub-folders still to go into, and the
@@ -135,6 +130,9 @@ struct Walk {
   std::vector<std::string> unremoved;       // temporaries that could not be removed
   std::vector<std::string> shownNotCopied;  // on a stop: names out, files not under them
 
+  LeftoverSweep sweep;
+  LookAhead lookAhead;
+  bool lookingAhead = false;  // a core is free for it, and the target is local
   WorkerPool writers;
   WorkerPool flusher;  // completes batches, one at a time: it mostly waits on the disk
   TreeSurvey targetSurvey;

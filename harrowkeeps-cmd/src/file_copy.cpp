@@ -129,9 +129,12 @@ std::size_t replacementsPending(const Walk& walk) {
 // more.
 void retryAfterFreeingRoom(Walk& walk, FileInFlight& file) {
   if (file.retried || file.failedAt != FailedAt::writing ||
-      (file.error != ENOSPC && file.error != EDQUOT) || replacementsPending(walk) == 0)
+      (file.error != ENOSPC && file.error != EDQUOT) ||
+      (replacementsPending(walk) == 0 && !sweepsPending(walk.sweep)))
     return;
   discard(walk, file);
+  // Leftovers of a stopped run, still to be removed, hold room too.
+  finishSweeps(walk.sweep, walk.unremoved);
   handOverBatch(walk, false);
   while (!walk.completing.empty()) collectCompletion(walk);
   file.retried = true;
@@ -570,6 +573,7 @@ void finishCopies(Walk& walk) {
   }
   if (walk.tally.stopSignal == 0) flushNamesSaying(walk, false);
   flushNameLines();
+  if (!abandoned) finishSweeps(walk.sweep, walk.unremoved);
   if (!walk.shownNotCopied.empty()) {
     writeLine(walk.job.output.err,
               walk.tally.outOfMemory ? text::insufficientMemoryNotCopied : text::stoppedNotCopied);

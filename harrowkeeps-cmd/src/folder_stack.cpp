@@ -40,10 +40,14 @@ void reopenFromAbove(FolderStack& stack, std::size_t index) {
 
 }  // namespace
 
-void pushFolder(FolderStack& stack, OwnedFd fd, const std::string& name, bool viaLink) {
+void pushFolder(FolderStack& stack, OwnedFd fd, const std::string& name, bool viaLink,
+                const struct stat* known) {
   StackedFolder& top = stack.levels.emplace_back();
   struct stat info {};
-  if (fd.valid() && fstat(fd.get(), &info) == 0) {
+  if (known) {
+    top.device = known->st_dev;
+    top.inode = known->st_ino;
+  } else if (fd.valid() && fstat(fd.get(), &info) == 0) {
     top.device = info.st_dev;
     top.inode = info.st_ino;
   }

@@ -7,6 +7,7 @@
 // the nearest open one, and checked to be the same folder.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <deque>
@@ -30,8 +31,9 @@ struct FolderStack {
 constexpr std::size_t foldersHeldOpen = 48;
 
 // Puts the open folder `fd` on top, and closes the one that falls out of
-// the window.
-void pushFolder(FolderStack& stack, OwnedFd fd, const std::string& name, bool viaLink);
+// the window. `known`: what fstat() said of `fd`, if the caller asked.
+void pushFolder(FolderStack& stack, OwnedFd fd, const std::string& name, bool viaLink,
+                const struct stat* known = nullptr);
 
 // Takes the top one off; the one below is open again afterwards, unless it
 // can no longer be found (then topFolderFd() says -1).

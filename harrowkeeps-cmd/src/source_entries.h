@@ -15,8 +15,18 @@ struct SourceEntry {
 };
 
 // Name order, case ignored, the same on every run and host. `error` is 0 or
-// the errno that cut the listing short.
-std::vector<SourceEntry> listSource(int folderFd, int& error);
+// the errno that cut the listing short. `ownDescriptor`: `folderFd` was
+// opened by openFolderToWalk() and not read since, and is read to its end;
+// otherwise the folder is opened anew to be read.
+std::vector<SourceEntry> listSource(int folderFd, int& error, bool ownDescriptor = false);
+
+// Whether entries in listSource() order hold `name` itself.
+bool holdsName(const std::vector<SourceEntry>& entries, const std::string& name);
+
+// Opens the sub-folder `name` to walk and list, following a link only when
+// told to, and without changing its access time where the system lets us;
+// -1 with errno.
+int openFolderToWalk(int parentFd, const std::string& name, bool followLink);
 
 enum class EntryKind {
   file,        // a regular file, or a link to one

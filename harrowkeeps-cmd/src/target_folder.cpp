@@ -14,6 +14,8 @@
 #include "source_entries.h"
 #include "temporary_file.h"
 
+int listTargetFolder(TargetFolder& folder);
+
 namespace {
 
 constexpr int folderOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
@@ -150,51 +152,34 @@ void spareDescriptorsAbove(std::vector<TargetFolder*>& chain,
 
 }  // namespace
 
-int findLeftovers(TargetFolder& folder) {
-  if (folder.listed || folder.leftoversFound) return 0;
-  const FolderRef& handle = targetHandle(folder);
-  if (!handle) return errno;
-  FolderListing listing;
-  if (!startListing(handle->fd.get(), listing)) return errno;
-  // Only names that begin as ours are looked at further: a scan, not a map.
-  while (dirent* entry = readdir(listing.dir))
-    if (entry->d_name[0] == '.' && isOurTemporaryName(entry->d_name))
-      folder.leftovers.push_back(entry->d_name);
-  folder.leftoversFound = true;
-  return 0;
-}
-
+// Every name in the folder by its folded case, for a name the walk did not
+// find as it was spelled.
 int listTargetFolder(TargetFolder& folder) {
   if (folder.listed) return 0;
   const FolderRef& handle = targetHandle(folder);
   if (!handle) return errno;
   FolderListing listing;
   if (!startListing(handle->fd.get(), listing)) return errno;
-  const bool leftoversKnown = folder.leftoversFound;
   while (dirent* entry = readdir(listing.dir)) {
     std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    if (isOurTemporaryName(name)) {
-      if (!leftoversKnown) folder.leftovers.push_back(name);
-      continue;
-    }
+    if (isOurTemporaryName(name)) continue;
     std::string folded = foldCase(name);
     auto known = folder.namesByFoldedCase.find(folded);
     if (known == folder.namesByFoldedCase.end() || name < known->second)
       folder.namesByFoldedCase[folded] = name;
   }
   folder.listed = true;
-  folder.leftoversFound = true;
   return 0;
 }
 
-bool removeLeftover(TargetFolder& folder, const std::string& name, std::string& problem) {
+void removeLeftover(TargetFolder& folder, const std::string& name,
+                    std::vector<std::string>& unremoved) {
   const FolderRef& handle = targetHandle(folder);
-  if (!handle) return false;
+  if (!handle) return;
   int error = 0;
-  if (removeIfAbandoned(handle->fd.get(), name, error)) return true;
-  if (error != 0) problem = joinUnixPath(targetFolderPath(folder), name) + ": " + strerror(error);
-  return false;
+  if (!removeIfAbandoned(handle->fd.get(), name, error) && error != 0)
+    unremoved.push_back(joinUnixPath(targetFolderPath(folder), name) + ": " + strerror(error));
 }
 
 void openTargetRoot(TargetFolder& folder, int folderFd, const std::string& path, dev_t sourceDevice,

@@ -38,16 +38,14 @@ struct TargetFolder {
   dev_t sourceDevice = 0;
   ino_t sourceInode = 0;
   FolderState state = FolderState::unknown;
-  int problem = 0;              // errno when unusable
-  bool createdHere = false;     // made by this run, so known to be ours and empty
-  bool swept = false;           // abandoned temporaries removed
-  bool listed = false;          // namesByFoldedCase filled
-  bool leftoversFound = false;  // leftovers filled
+  int problem = 0;           // errno when unusable
+  bool createdHere = false;  // made by this run, so known to be ours and empty
+  bool swept = false;        // handed to the sweep of leftovers
+  bool listed = false;       // namesByFoldedCase filled
   // Whether its file system tells names apart by case; until the walk
   // knows, it assumes not, which is the side that never merges two files.
   bool caseSensitive = false;
   std::unordered_map<std::string, std::string> namesByFoldedCase;
-  std::vector<std::string> leftovers;  // temporaries found there, maybe still being written
   // Target names taken in this run, and the source each was taken by: two
   // sources must never end up as one copy. All names here come from one
   // source folder; when its listing shows no two that the target would take
@@ -89,13 +87,11 @@ FolderState probeTargetFolder(TargetFolder& folder);
 // way, ENOTDIR: a file).
 int prepareTargetFolder(TargetFolder& folder);
 
-// Removes the temporaries that stopped runs left in the folder, once per
-// run, but never one whose name the source folder holds as a file of its
-// own (a copy of a folder an earlier run was stopped in). Each removal that
-// failed goes into `unremoved` as "path: reason".
-template <typename SourceHas>
-void sweepTargetFolder(TargetFolder& folder, SourceHas sourceHas,
-                       std::vector<std::string>& unremoved);
+// Removes the leftover `name` of a stopped run from the folder if it is
+// provably abandoned; a removal that failed goes into `unremoved` as
+// "path: reason".
+void removeLeftover(TargetFolder& folder, const std::string& name,
+                    std::vector<std::string>& unremoved);
 
 struct TargetEntry {
   bool exists = false;
@@ -127,23 +123,3 @@ bool claimTargetName(TargetFolder& folder, const std::string& targetName,
 
 // The key under which the folder's file system takes two names for one.
 std::string nameKeyOn(const TargetFolder& folder, const std::string& name);
-
-// --- implementation of the template
-
-bool removeLeftover(TargetFolder& folder, const std::string& name, std::string& problem);
-int listTargetFolder(TargetFolder& folder);
-int findLeftovers(TargetFolder& folder);
-
-template <typename SourceHas>
-void sweepTargetFolder(TargetFolder& folder, SourceHas sourceHas,
-                       std::vector<std::string>& unremoved) {
-  if (folder.swept || folder.state != FolderState::present) return;
-  folder.swept = true;
-  if (folder.createdHere || findLeftovers(folder) != 0) return;
-  for (const std::string& name : folder.leftovers) {
-    if (sourceHas(name)) continue;
-    std::string problem;
-    if (!removeLeftover(folder, name, problem) && !problem.empty()) unremoved.push_back(problem);
-  }
-  folder.leftovers.clear();
-}

@@ -337,7 +337,8 @@ TEST_F(Safety, FullDiskIsReportedAndStopsWithoutPartialFiles) {
 }
 
 // Replacing 8 MB files with room for one more: each older copy's room is
-// freed as its replacement is named, so one run replaces them all.
+// freed as its replacement is named, and a stopped run's leftover holding
+// room is removed before a copy is given up, so one run replaces them all.
 TEST_F(Safety, AReplacingRunShortOfRoomFreesTheOlderCopiesAndCompletes) {
   makeFolders(sandbox.c + "/Videos");
   for (int i = 0; i < 3; ++i)
@@ -353,6 +354,7 @@ TEST_F(Safety, AReplacingRunShortOfRoomFreesTheOlderCopiesAndCompletes) {
           writeFile(name, pattern((8u << 20) + 100 + i));
           setModificationTime(name, 2000000000, 0);
         }
+        writeFile(sandbox.j + "/Videos/" + temporaryName(4242, 1), pattern(6u << 20));
         RunResult second = runProgram(job, options);
         std::string said = std::to_string(first.exitCode) + " " + std::to_string(second.exitCode) +
                            "\n" + second.out + second.err;
@@ -360,13 +362,14 @@ TEST_F(Safety, AReplacingRunShortOfRoomFreesTheOlderCopiesAndCompletes) {
           const std::string name = "/Videos/clip" + std::to_string(i);
           said += readFile(sandbox.j + name) == readFile(sandbox.c + name) ? "new\n" : "old\n";
         }
+        said += std::to_string(temporariesBelow(sandbox.j + "/Videos").size()) + " left\n";
         return said;
       },
       skipped);
   if (skipped) GTEST_SKIP() << "no mount namespace for a small file system here";
   EXPECT_EQ(lines(text), (std::vector<std::string>{"0 0", "C:\\Videos\\clip0", "C:\\Videos\\clip1",
                                                    "C:\\Videos\\clip2", "3 File(s) copied", "new",
-                                                   "new", "new"}));
+                                                   "new", "new", "0 left"}));
 }
 
 }  // namespace

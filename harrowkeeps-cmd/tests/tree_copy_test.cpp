@@ -70,6 +70,45 @@ TEST_F(TreeCopy, FirstCopyThenNothingThenOnlyWhatChanged) {
   EXPECT_EQ(readFile(copy + "/Letters/to bank.doc"), "dear bank, again");
 }
 
+// Over a copy, the folders are looked at ahead of the walk: every folder
+// must still get its own listing, in order, whatever changed since.
+TEST_F(TreeCopy, ASecondPassOverAWideTreeCopiesExactlyWhatChangedInOrder) {
+  const std::string top = sandbox.c + "/Wide";
+  for (int a = 0; a < 6; ++a)
+    for (int b = 0; b < 5; ++b) {
+      makeFolders(top + "/A" + std::to_string(a) + "/B" + std::to_string(b));
+      for (int f = 0; f < 3; ++f)
+        writeFile(
+            top + "/A" + std::to_string(a) + "/B" + std::to_string(b) + "/f" + std::to_string(f),
+            "first");
+    }
+  const std::string job = "C:\\Wide J:\\Wide /S /D /I /Y";
+  ASSERT_EQ(lines(xcopy(job).out).back(), "90 File(s) copied");
+  // Changes scattered over the tree, some next to each other in walk order.
+  const std::vector<std::string> changed = {"A0/B0/f0", "A0/B1/f2", "A0/B2/f1", "A2/B4/f2",
+                                            "A3/B0/f0", "A5/B3/f1", "A5/B4/f2"};
+  for (const std::string& name : changed) {
+    writeFile(top + "/" + name, "second");
+    setModificationTime(top + "/" + name, modificationTime(top + "/" + name).tv_sec + 5, 0);
+  }
+  makeFolders(top + "/A1/B2/new");
+  writeFile(top + "/A1/B2/new/n", "new");
+  fs::remove_all(top + "/A4/B1");
+  fs::rename(top + "/A4/B2", top + "/A4/B9");
+  std::vector<std::string> expected = {"C:\\Wide\\A0\\B0\\f0", "C:\\Wide\\A0\\B1\\f2",
+                                       "C:\\Wide\\A0\\B2\\f1", "C:\\Wide\\A1\\B2\\new\\n",
+                                       "C:\\Wide\\A2\\B4\\f2", "C:\\Wide\\A3\\B0\\f0"};
+  for (int f = 0; f < 3; ++f) expected.push_back("C:\\Wide\\A4\\B9\\f" + std::to_string(f));
+  expected.insert(expected.end(),
+                  {"C:\\Wide\\A5\\B3\\f1", "C:\\Wide\\A5\\B4\\f2", "11 File(s) copied"});
+  RunResult second = xcopy(job);
+  EXPECT_EQ(second.exitCode, 0) << second.err;
+  EXPECT_EQ(second.err, "");
+  EXPECT_EQ(lines(second.out), expected);
+  EXPECT_EQ(readFile(sandbox.j + "/Wide/A5/B4/f2"), "second");
+  EXPECT_EQ(lines(xcopy(job).out), std::vector<std::string>{"0 File(s) copied"});
+}
+
 TEST_F(TreeCopy, NewerTargetFileIsKept) {
   makeDocuments();
   ASSERT_EQ(xcopy(documentsJob).exitCode, 0);
