@@ -127,8 +127,7 @@ void takeFolder(Walk& walk, FolderLook* ahead) {
     classified = std::move(ahead->classified);
     listError = ahead->listError;
   } else if (folderFd >= 0) {
-    // Below the root the walk's descriptor was opened just now, for this.
-    listAndClassify(job, folderFd, walk.levels.size() > 1, *listed, classified, listError);
+    listAndClassify(job, folderFd, *listed, classified, listError);
   } else {
     listError = errno;
   }

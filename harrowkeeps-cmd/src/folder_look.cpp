@@ -31,7 +31,7 @@ void look(const CopyJob& job, FolderLook& folder) {
     folder.statError = errno;
     return;
   }
-  listAndClassify(job, fd, true, folder.entries, folder.classified, folder.listError);
+  listAndClassify(job, fd, folder.entries, folder.classified, folder.listError);
 }
 
 void helperLoop(LookAhead& ahead) {
@@ -83,10 +83,9 @@ void start(LookAhead& ahead, const CopyJob& job) {
 
 }  // namespace
 
-void listAndClassify(const CopyJob& job, int folderFd, bool ownDescriptor,
-                     std::vector<SourceEntry>& entries, std::vector<SourceFile>& classified,
-                     int& listError) {
-  entries = listSource(folderFd, listError, ownDescriptor);
+void listAndClassify(const CopyJob& job, int folderFd, std::vector<SourceEntry>& entries,
+                     std::vector<SourceFile>& classified, int& listError) {
+  entries = listSource(folderFd, listError);
   classified.reserve(entries.size());
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const SourceEntry& entry = entries[i];

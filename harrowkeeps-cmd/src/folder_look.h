@@ -29,10 +29,9 @@ struct SourceFile {
 };
 
 // The folder's entries in walk order, each file or folder the job may take
-// classified. `ownDescriptor` as for listSource().
-void listAndClassify(const CopyJob& job, int folderFd, bool ownDescriptor,
-                     std::vector<SourceEntry>& entries, std::vector<SourceFile>& classified,
-                     int& listError);
+// classified.
+void listAndClassify(const CopyJob& job, int folderFd, std::vector<SourceEntry>& entries,
+                     std::vector<SourceFile>& classified, int& listError);
 
 struct FolderLook {
   enum class State { queued, underWay, done, leftToWalk };

@@ -47,26 +47,6 @@ void addEntry(std::vector<SourceEntry>& entries, std::string_view name, unsigned
   entries.push_back(SourceEntry{std::string(name), foldCase(name), type});
 }
 
-// Reads the entries straight off a descriptor of the walk's own: no second
-// descriptor and no DIR to make and free, which in a tree of small folders
-// is a fair part of a pass that finds everything up to date.
-int readOwnFolder(int folderFd, std::vector<SourceEntry>& entries) {
-  alignas(dirent64) char buffer[32768];
-  for (;;) {
-    ssize_t length = getdents64(folderFd, buffer, sizeof buffer);
-    if (length == 0) return 0;
-    if (length < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    for (ssize_t at = 0; at < length;) {
-      const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
-      addEntry(entries, entry->d_name, entry->d_type);
-      at += entry->d_reclen;
-    }
-  }
-}
-
 int readThroughListing(int folderFd, std::vector<SourceEntry>& entries) {
   FolderListing listing;
   if (!startListing(folderFd, listing)) return errno;
@@ -80,9 +60,9 @@ int readThroughListing(int folderFd, std::vector<SourceEntry>& entries) {
 
 }  // namespace
 
-std::vector<SourceEntry> listSource(int folderFd, int& error, bool ownDescriptor) {
+std::vector<SourceEntry> listSource(int folderFd, int& error) {
   std::vector<SourceEntry> entries;
-  error = ownDescriptor ? readOwnFolder(folderFd, entries) : readThroughListing(folderFd, entries);
+  error = readThroughListing(folderFd, entries);
   std::sort(entries.begin(), entries.end(), [](const SourceEntry& a, const SourceEntry& b) {
     return a.folded != b.folded ? a.folded < b.folded : a.name < b.name;
   });
@@ -90,13 +70,8 @@ std::vector<SourceEntry> listSource(int folderFd, int& error, bool ownDescriptor
 }
 
 int openFolderToWalk(int parentFd, const std::string& name, bool followLink) {
-  int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY | (followLink ? 0 : O_NOFOLLOW);
-  if (openNoAtimeWorks.load(std::memory_order_relaxed)) {
-    int fd = openat(parentFd, name.c_str(), flags | O_NOATIME);
-    if (fd >= 0 || errno != EPERM) return fd;
-    openNoAtimeWorks.store(false, std::memory_order_relaxed);
-  }
-  return openat(parentFd, name.c_str(), flags);
+  return openat(parentFd, name.c_str(),
+                O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY | (followLink ? 0 : O_NOFOLLOW));
 }
 
 bool holdsName(const std::vector<SourceEntry>& entries, const std::string& name) {

@@ -15,16 +15,14 @@ struct SourceEntry {
 };
 
 // Name order, case ignored, the same on every run and host. `error` is 0 or
-// the errno that cut the listing short. `ownDescriptor`: `folderFd` was
-// opened by openFolderToWalk() and not read since, and is read to its end;
-// otherwise the folder is opened anew to be read.
-std::vector<SourceEntry> listSource(int folderFd, int& error, bool ownDescriptor = false);
+// the errno that cut the listing short. The folder is opened anew to be
+// read, so `folderFd`'s reading position is left alone.
+std::vector<SourceEntry> listSource(int folderFd, int& error);
 
 // Whether entries in listSource() order hold `name` itself.
 bool holdsName(const std::vector<SourceEntry>& entries, const std::string& name);
 
-// Opens the sub-folder `name` to walk and list, following a link only when
-// told to, and without changing its access time where the system lets us;
+// Opens the sub-folder `name` to walk, following a link only when told to;
 // -1 with errno.
 int openFolderToWalk(int parentFd, const std::string& name, bool followLink);
 
