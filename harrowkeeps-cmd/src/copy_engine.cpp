@@ -156,7 +156,10 @@ void takeFolder(Walk& walk, FolderLook* ahead) {
     names.reserve(level.folders.size());
     for (const SubFolder& sub : level.folders) names.emplace_back(&sub.entry.name, sub.isLink);
     std::vector<FolderLookRef> looks;
-    lookAheadAt(walk.lookAhead, job, folderFd, names, looks);
+    // Where files keep their names, the helper looks at their copies too.
+    const bool sameNames = job.renameMask.empty() && job.fixedTargetName.empty();
+    lookAheadAt(walk.lookAhead, job, folderFd, sameNames ? targetHandle(target) : FolderRef(),
+                names, looks);
     for (std::size_t i = 0; i < looks.size(); ++i) level.folders[i].look = std::move(looks[i]);
   }
   // Names side by side in the sorted listing that fold to one: twins the
@@ -197,9 +200,14 @@ void takeFolder(Walk& walk, FolderLook* ahead) {
     if (nameLinesDueIn() == 0) flushNameLines();
     const SourceEntry& entry = entries[file->index];
     TargetLook look;
-    if (surveyed) look = surveyedEntry(*surveyed, targetNameOf(job, entry.name));
+    const bool looked = surveyed || (ahead && !ahead->targetLooks.empty());
+    if (surveyed) {
+      look = surveyedEntry(*surveyed, targetNameOf(job, entry.name));
+    } else if (looked) {
+      look = ahead->targetLooks[static_cast<std::size_t>(file - classified.data())];
+    }
     takeFile(walk, level, entry, *file, ShownName{walk.shown, &entry.name},
-             surveyed ? &look : nullptr, exactName);
+             looked ? &look : nullptr, exactName);
   }
 }
 
@@ -274,6 +282,9 @@ void enterFolder(Walk& walk, const SubFolder& sub) {
   pushLevel(walk, nullptr, names.shown, names.path);
   WalkLevel& level = walk.levels.back();
   initTargetChild(level.ownTarget, parentTarget, entry.name);
+  // The helper's looks at the copies hold only for the folder it opened.
+  if (look && !adoptTargetFolder(level.ownTarget, std::move(look->targetFd)))
+    look->targetLooks.clear();
   walk.foldersOnPath.insert({info.st_dev, info.st_ino});
   pushFolder(walk.sourceFolders, std::move(fd), entry.name, sub.isLink, &info);
   appendToKey(walk.targetKey, foldCase(entry.name));

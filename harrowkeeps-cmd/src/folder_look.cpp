@@ -32,6 +32,18 @@ void look(const CopyJob& job, FolderLook& folder) {
     return;
   }
   listAndClassify(job, fd, folder.entries, folder.classified, folder.listError);
+  if (!folder.targetParent) return;
+  int targetFd = openat(folder.targetParent->fd.get(), folder.name.c_str(),
+                        O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (targetFd < 0) return;
+  folder.targetFd.reset(targetFd);
+  folder.targetLooks.resize(folder.classified.size());
+  for (std::size_t i = 0; i < folder.classified.size(); ++i) {
+    if (folder.classified[i].kind != EntryKind::file) continue;
+    const std::string& name = folder.entries[folder.classified[i].index].name;
+    TargetLook& seen = folder.targetLooks[i];
+    if (fstatat(targetFd, name.c_str(), &seen.info, AT_SYMLINK_NOFOLLOW) != 0) seen.error = errno;
+  }
 }
 
 void helperLoop(LookAhead& ahead) {
@@ -58,6 +70,7 @@ void helperLoop(LookAhead& ahead) {
       made = false;  // the walk looks itself, and meets the shortage there
     }
     next->parent.reset();
+    next->targetParent.reset();
     guard.lock();
     if (made) {
       next->state = FolderLook::State::done;
@@ -100,7 +113,7 @@ void listAndClassify(const CopyJob& job, int folderFd, std::vector<SourceEntry>&
   }
 }
 
-void lookAheadAt(LookAhead& ahead, const CopyJob& job, int parentFd,
+void lookAheadAt(LookAhead& ahead, const CopyJob& job, int parentFd, const FolderRef& targetParent,
                  const std::vector<std::pair<const std::string*, bool>>& names,
                  std::vector<FolderLookRef>& looks) {
   looks.assign(names.size(), nullptr);
@@ -117,6 +130,7 @@ void lookAheadAt(LookAhead& ahead, const CopyJob& job, int parentFd,
     folder->parent = parent;
     folder->name = *name;
     folder->isLink = isLink;
+    folder->targetParent = targetParent;
     made.push_back(std::move(folder));
   }
   std::lock_guard<std::mutex> guard(ahead.lock);
@@ -127,6 +141,7 @@ void lookAheadAt(LookAhead& ahead, const CopyJob& job, int parentFd,
     FolderLook& dropped = *ahead.queue.back();
     dropped.state = FolderLook::State::leftToWalk;
     dropped.parent.reset();
+    dropped.targetParent.reset();
     ahead.queue.pop_back();
   }
   looks = std::move(made);
@@ -146,6 +161,7 @@ FolderLook* takeLook(LookAhead& ahead, const FolderLookRef& look) {
       }
       look->state = FolderLook::State::leftToWalk;
       look->parent.reset();
+      look->targetParent.reset();
       return nullptr;
     case FolderLook::State::leftToWalk:
       return nullptr;
@@ -171,6 +187,7 @@ void stopLookAhead(LookAhead& ahead) {
     for (FolderLookRef& queued : ahead.queue) {
       queued->state = FolderLook::State::leftToWalk;
       queued->parent.reset();
+      queued->targetParent.reset();
     }
     ahead.queue.clear();
   }

@@ -1,9 +1,10 @@
 // Looking at a source folder: opening it, listing it and finding out what
-// each entry is. Over a tree already copied once that is half of all the
-// walk does (the other half is looking at the copies), so where a second
-// core is free a thread of its own looks at the sub-folders the walk will
-// go into next while the walk compares the folder it is in. The walk takes
-// each look in its own order; one the helper has not begun it does itself.
+// each entry is, and, over a tree already copied once, looking at the copy
+// of each file. That is nearly all the walk does on such a pass, so where a
+// second core is free a thread of its own looks at the sub-folders the walk
+// will go into next while the walk is busy with the folder it is in. The
+// walk takes each look in its own order; one the helper has not begun it
+// does itself, so the two share the folders out between them.
 #pragma once
 
 #include <sys/stat.h>
@@ -40,6 +41,9 @@ struct FolderLook {
   FolderRef parent;
   std::string name;
   bool isLink = false;
+  // The target folder the walk has for `parent`, where the files keep their
+  // names: the target sub-folder of the same name is looked at too.
+  FolderRef targetParent;
   State state = State::queued;  // under the look-ahead's lock
   // Found, once done: the folder opened for the walk, what it is, and its
   // listing. `openError` and `statError` say what failed, if anything.
@@ -50,6 +54,11 @@ struct FolderLook {
   std::vector<SourceEntry> entries;
   std::vector<SourceFile> classified;
   int listError = 0;
+  // The target sub-folder opened by that very name (not valid: the walk
+  // looks for it itself), and the look at the copy of each file of
+  // `classified`, by the same index.
+  OwnedFd targetFd;
+  std::vector<TargetLook> targetLooks;
 };
 using FolderLookRef = std::shared_ptr<FolderLook>;
 
@@ -69,9 +78,10 @@ struct LookAhead {
 
 // Queues looks at `names` (sub-folders of `parent`, in walk order, with
 // whether each is a link) ahead of everything queued before: the walk goes
-// into these first. Starts the helper at the first call; `looks` gets one
-// per name, null where nothing could be queued.
-void lookAheadAt(LookAhead& ahead, const CopyJob& job, int parentFd,
+// into these first. `targetParent`, when not null, is the target folder
+// whose sub-folders of the same names are looked at too. Starts the helper at the first call;
+// `looks` gets one per name, null where nothing could be queued.
+void lookAheadAt(LookAhead& ahead, const CopyJob& job, int parentFd, const FolderRef& targetParent,
                  const std::vector<std::pair<const std::string*, bool>>& names,
                  std::vector<FolderLookRef>& looks);
 

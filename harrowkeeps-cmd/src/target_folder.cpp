@@ -196,6 +196,14 @@ void openTargetRoot(TargetFolder& folder, int folderFd, const std::string& path,
   }
 }
 
+bool adoptTargetFolder(TargetFolder& child, OwnedFd fd) {
+  if (child.state != FolderState::unknown || !child.parent ||
+      child.parent->state != FolderState::present || !fd.valid())
+    return false;
+  becomePresent(child, fd.release());
+  return true;
+}
+
 void initTargetChild(TargetFolder& child, TargetFolder& parent, const std::string& name) {
   child = TargetFolder{};
   child.parent = &parent;

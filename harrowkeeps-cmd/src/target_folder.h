@@ -68,6 +68,11 @@ constexpr int insideSourceProblem = -1;
 // A sub-folder; nothing on disk happens until it is needed.
 void initTargetChild(TargetFolder& child, TargetFolder& parent, const std::string& name);
 
+// Takes `fd`, the sub-folder of the child's name opened below its parent's
+// descriptor (which is present), as the child found present; false (and
+// `fd` closed) when the child was settled already.
+bool adoptTargetFolder(TargetFolder& child, OwnedFd fd);
+
 // Lets go of the walk's descriptor (files in flight keep theirs).
 void closeTargetFolder(TargetFolder& folder);
 

@@ -70,8 +70,9 @@ TEST_F(TreeCopy, FirstCopyThenNothingThenOnlyWhatChanged) {
   EXPECT_EQ(readFile(copy + "/Letters/to bank.doc"), "dear bank, again");
 }
 
-// Over a copy, the folders are looked at ahead of the walk: every folder
-// must still get its own listing, in order, whatever changed since.
+// Over a copy, the folders and their copies are looked at ahead of the
+// walk: every file must still be weighed against its own copy, in order,
+// whatever changed since on either side.
 TEST_F(TreeCopy, ASecondPassOverAWideTreeCopiesExactlyWhatChangedInOrder) {
   const std::string top = sandbox.c + "/Wide";
   for (int a = 0; a < 6; ++a)
@@ -95,6 +96,16 @@ TEST_F(TreeCopy, ASecondPassOverAWideTreeCopiesExactlyWhatChangedInOrder) {
   writeFile(top + "/A1/B2/new/n", "new");
   fs::remove_all(top + "/A4/B1");
   fs::rename(top + "/A4/B2", top + "/A4/B9");
+  // Copies edited since, newer than their changed sources, beside files
+  // that are copied: each keeps its own.
+  for (const std::string name : {"A0/B1/f1", "A5/B4/f1"}) {
+    writeFile(top + "/" + name, "second");
+    setModificationTime(top + "/" + name, modificationTime(top + "/" + name).tv_sec + 5, 0);
+    setModificationTime(sandbox.j + "/Wide/" + name,
+                        modificationTime(top + "/" + name).tv_sec + 100, 0);
+  }
+  // A copy's folder renamed in case only is still the copy of its source.
+  fs::rename(sandbox.j + "/Wide/A3/B0", sandbox.j + "/Wide/A3/b0");
   std::vector<std::string> expected = {"C:\\Wide\\A0\\B0\\f0", "C:\\Wide\\A0\\B1\\f2",
                                        "C:\\Wide\\A0\\B2\\f1", "C:\\Wide\\A1\\B2\\new\\n",
                                        "C:\\Wide\\A2\\B4\\f2", "C:\\Wide\\A3\\B0\\f0"};
@@ -106,6 +117,8 @@ TEST_F(TreeCopy, ASecondPassOverAWideTreeCopiesExactlyWhatChangedInOrder) {
   EXPECT_EQ(second.err, "");
   EXPECT_EQ(lines(second.out), expected);
   EXPECT_EQ(readFile(sandbox.j + "/Wide/A5/B4/f2"), "second");
+  EXPECT_EQ(readFile(sandbox.j + "/Wide/A5/B4/f1"), "first");
+  EXPECT_EQ(readFile(sandbox.j + "/Wide/A3/b0/f0"), "second");
   EXPECT_EQ(lines(xcopy(job).out), std::vector<std::string>{"0 File(s) copied"});
 }
 
