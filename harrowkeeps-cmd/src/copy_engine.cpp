@@ -91,7 +91,7 @@ void sweepTargetFolder(Walk& walk, TargetFolder& target,
   target.swept = true;
   if (target.createdHere) return;
   if (const FolderRef& handle = targetHandle(target))
-    sweepLater(walk.sweep, handle, std::move(sourceEntries));
+    sweepLater(walk.sweep, handle, nameOfFolder(target), std::move(sourceEntries));
 }
 
 // What is not a folder, whether listed or named in the command: copied if it
@@ -234,8 +234,10 @@ struct GrownNames {
   }
 };
 
-void enterFolder(Walk& walk, const SubFolder& sub) {
-  FolderLook* look = takeLook(walk.lookAhead, sub.look);
+void enterFolder(Walk& walk, SubFolder& sub) {
+  // Held here only: whatever the look holds goes on every way out.
+  const FolderLookRef held = std::move(sub.look);
+  FolderLook* look = takeLook(walk.lookAhead, held);
   const SourceEntry& entry = sub.entry;
   WalkLevel& parent = walk.levels.back();
   TargetFolder& parentTarget = *parent.target;
@@ -289,7 +291,8 @@ void enterFolder(Walk& walk, const SubFolder& sub) {
   pushFolder(walk.sourceFolders, std::move(fd), entry.name, sub.isLink, &info);
   appendToKey(walk.targetKey, foldCase(entry.name));
   appendShown(walk.targetShown, entry.name);
-  takeFolder(walk, look);
+  // A look whose folder could not be looked at as a whole is not used.
+  takeFolder(walk, known ? look : nullptr);
 }
 
 void leaveFolder(Walk& walk) {

@@ -280,6 +280,9 @@ void handOverBatch(Walk& walk, bool settleFirst) {
   if (settleFirst) settleFilesInFlight(walk);
   while (walk.completing.size() >= batchesFlushingAtOnce) collectCompletion(walk);
   if (walk.batch.files.empty()) return;
+  // Leftovers of stopped runs in the folders met so far hold room the
+  // flush may need (a file system that allocates only then).
+  finishSweeps(walk.sweep, walk.unremoved);
   auto completion = std::make_unique<BatchInCompletion>();
   completion->outcomes.resize(walk.batch.files.size());
   completion->batch = std::move(walk.batch);

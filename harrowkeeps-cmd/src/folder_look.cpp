@@ -15,6 +15,10 @@ namespace {
 // taken holds a folder open, and each one queued holds its parent open.
 constexpr std::size_t doneAheadAtMost = 8;
 constexpr std::size_t queuedAtMost = 32;
+// A look the walk comes to later than this (a sibling folder of one with a
+// large tree below it) is made again, by the walk: a run decides on what
+// the folders hold when it gets there, not long before.
+constexpr auto freshFor = std::chrono::seconds(2);
 
 bool mayBeFolder(const SourceEntry& entry) {
   return entry.type == DT_DIR || entry.type == DT_LNK || entry.type == DT_UNKNOWN;
@@ -39,6 +43,12 @@ void look(const CopyJob& job, FolderLook& folder) {
   folder.targetFd.reset(targetFd);
   folder.targetLooks.resize(folder.classified.size());
   for (std::size_t i = 0; i < folder.classified.size(); ++i) {
+    if (stopRequested() != 0) {
+      // The walk goes no further, and would not use a look cut short.
+      folder.targetFd.reset();
+      folder.targetLooks.clear();
+      return;
+    }
     if (folder.classified[i].kind != EntryKind::file) continue;
     const std::string& name = folder.entries[folder.classified[i].index].name;
     TargetLook& seen = folder.targetLooks[i];
@@ -73,11 +83,13 @@ void helperLoop(LookAhead& ahead) {
     next->targetParent.reset();
     guard.lock();
     if (made) {
+      next->madeAt = std::chrono::steady_clock::now();
       next->state = FolderLook::State::done;
       ++ahead.doneAhead;
     } else {
       next->state = FolderLook::State::leftToWalk;
       next->fd.reset();
+      next->targetFd.reset();
     }
     if (ahead.walkWaiting) ahead.forWalk.notify_one();
   }
@@ -123,9 +135,12 @@ void lookAheadAt(LookAhead& ahead, const CopyJob& job, int parentFd, const Folde
   auto parent = std::make_shared<FolderHandle>();
   parent->fd.reset(fcntl(parentFd, F_DUPFD_CLOEXEC, 0));
   if (!parent->fd.valid()) return;
+  // Names beyond what may be queued would only be dropped again.
+  const std::size_t count = std::min(names.size(), queuedAtMost);
   std::vector<FolderLookRef> made;
-  made.reserve(names.size());
-  for (const auto& [name, isLink] : names) {
+  made.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto& [name, isLink] = names[i];
     auto folder = std::make_shared<FolderLook>();
     folder->parent = parent;
     folder->name = *name;
@@ -144,7 +159,7 @@ void lookAheadAt(LookAhead& ahead, const CopyJob& job, int parentFd, const Folde
     dropped.targetParent.reset();
     ahead.queue.pop_back();
   }
-  looks = std::move(made);
+  for (std::size_t i = 0; i < count; ++i) looks[i] = std::move(made[i]);
   if (ahead.helperWaiting) ahead.forHelper.notify_one();
 }
 
@@ -177,6 +192,11 @@ FolderLook* takeLook(LookAhead& ahead, const FolderLookRef& look) {
   look->state = FolderLook::State::leftToWalk;  // taken: counted no more
   --ahead.doneAhead;
   if (ahead.helperWaiting) ahead.forHelper.notify_one();
+  if (std::chrono::steady_clock::now() - look->madeAt > freshFor) {
+    look->fd.reset();
+    look->targetFd.reset();
+    return nullptr;
+  }
   return look.get();
 }
 

@@ -9,6 +9,7 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -59,6 +60,7 @@ struct FolderLook {
   // `classified`, by the same index.
   OwnedFd targetFd;
   std::vector<TargetLook> targetLooks;
+  std::chrono::steady_clock::time_point madeAt;
 };
 using FolderLookRef = std::shared_ptr<FolderLook>;
 

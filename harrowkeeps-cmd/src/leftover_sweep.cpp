@@ -5,6 +5,9 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <new>
+
+#include "interrupt.h"
 #include "name_lookup.h"
 #include "temporary_file.h"
 
@@ -15,16 +18,6 @@ namespace {
 constexpr std::size_t foldersPerRound = 8;
 constexpr std::size_t roundsAhead = 4;
 
-// The folder's path for a message, from its descriptor: the walk has long
-// left it by now.
-std::string pathOf(int folderFd) {
-  char link[64];
-  char path[4096];
-  snprintf(link, sizeof link, "/proc/self/fd/%d", folderFd);
-  ssize_t length = readlink(link, path, sizeof path);
-  return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : "(a target folder)";
-}
-
 void handOverRound(LeftoverSweep& sweep) {
   if (sweep.gathering.empty()) return;
   auto round = std::make_unique<SweepRound>();
@@ -34,8 +27,15 @@ void handOverRound(LeftoverSweep& sweep) {
   WorkerPool* pool = &sweep.pool;
   sweep.rounds.push_back(std::move(round));
   submitWork(sweep.pool, [work, pool] {
-    for (const SweptFolder& folder : work->folders)
-      sweepFolder(folder.folder->fd.get(), *folder.sourceEntries, work->unremoved);
+    try {
+      for (const SweptFolder& folder : work->folders) {
+        // A stop waits for nothing that can be left to the next run.
+        if (stopRequested() != 0) break;
+        sweepFolder(folder, work->unremoved);
+      }
+    } catch (const std::bad_alloc&) {
+      // What is left stays for the next run to remove.
+    }
     markDone(*pool, work->done);
   });
 }
@@ -49,8 +49,8 @@ void collectRound(LeftoverSweep& sweep) {
 
 }  // namespace
 
-void sweepFolder(int folderFd, const std::vector<SourceEntry>& sourceEntries,
-                 std::vector<std::string>& unremoved) {
+void sweepFolder(const SweptFolder& folder, std::vector<std::string>& unremoved) {
+  const int folderFd = folder.folder->fd.get();
   std::vector<std::string> found;
   {
     FolderListing listing;
@@ -62,16 +62,17 @@ void sweepFolder(int folderFd, const std::vector<SourceEntry>& sourceEntries,
         found.push_back(entry->d_name);
   }
   for (const std::string& name : found) {
-    if (holdsName(sourceEntries, name)) continue;
+    if (holdsName(*folder.sourceEntries, name)) continue;
     int error = 0;
     if (!removeIfAbandoned(folderFd, name, error) && error != 0)
-      unremoved.push_back(joinUnixPath(pathOf(folderFd), name) + ": " + strerror(error));
+      unremoved.push_back(joinUnixPath(pathOfName(*folder.name), name) + ": " + strerror(error));
   }
 }
 
-void sweepLater(LeftoverSweep& sweep, FolderRef folder,
+void sweepLater(LeftoverSweep& sweep, FolderRef folder, FolderNameRef name,
                 std::shared_ptr<const std::vector<SourceEntry>> sourceEntries) {
-  sweep.gathering.push_back(SweptFolder{std::move(folder), std::move(sourceEntries)});
+  sweep.gathering.push_back(
+      SweptFolder{std::move(folder), std::move(name), std::move(sourceEntries)});
   if (sweep.gathering.size() < foldersPerRound) return;
   handOverRound(sweep);
   // A sweeper far behind (a slow share) would hold a descriptor for every

@@ -16,6 +16,7 @@
 
 struct SweptFolder {
   FolderRef folder;
+  FolderNameRef name;  // for messages
   // The source folder's entries, in listSource() order: a leftover whose
   // name the source holds as a file of its own (a copy of a folder an
   // earlier run was stopped in) is that file's copy, and stays.
@@ -37,8 +38,8 @@ struct LeftoverSweep {
   LeftoverSweep() { pool.wanted = 1; }
 };
 
-// Hands the open target folder over to be swept.
-void sweepLater(LeftoverSweep& sweep, FolderRef folder,
+// Hands the open target folder `name` over to be swept.
+void sweepLater(LeftoverSweep& sweep, FolderRef folder, FolderNameRef name,
                 std::shared_ptr<const std::vector<SourceEntry>> sourceEntries);
 
 // Whether some folder handed over may still hold leftovers.
@@ -48,7 +49,6 @@ bool sweepsPending(const LeftoverSweep& sweep);
 // are added to `unremoved`, in the order the folders were handed over.
 void finishSweeps(LeftoverSweep& sweep, std::vector<std::string>& unremoved);
 
-// Removes the leftovers of the open folder `folderFd`, but those whose name
+// Removes the leftovers of the open folder `folder`, but those whose name
 // `sourceEntries` holds; what could not be removed goes into `unremoved`.
-void sweepFolder(int folderFd, const std::vector<SourceEntry>& sourceEntries,
-                 std::vector<std::string>& unremoved);
+void sweepFolder(const SweptFolder& folder, std::vector<std::string>& unremoved);

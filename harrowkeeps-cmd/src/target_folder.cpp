@@ -320,6 +320,27 @@ int lookupTargetEntry(TargetFolder& folder, const std::string& name, TargetEntry
   return 0;
 }
 
+std::string pathOfName(const FolderName& folder) {
+  std::vector<const std::string*> names;
+  for (const FolderName* at = &folder; at; at = at->parent.get()) names.push_back(&at->name);
+  std::string path;
+  for (auto name = names.rbegin(); name != names.rend(); ++name) path = joinUnixPath(path, **name);
+  return path;
+}
+
+FolderNameRef nameOfFolder(TargetFolder& folder) {
+  // Up to the nearest folder that has its name made (few: the walk asks
+  // for folders on its way down), then down again.
+  std::vector<TargetFolder*> unnamed;
+  for (TargetFolder* at = &folder; at && !at->fullName; at = at->parent) unnamed.push_back(at);
+  for (auto next = unnamed.rbegin(); next != unnamed.rend(); ++next) {
+    TargetFolder& here = **next;
+    here.fullName = std::make_shared<const FolderName>(
+        FolderName{here.parent ? here.parent->fullName : nullptr, here.name});
+  }
+  return folder.fullName;
+}
+
 std::string targetFolderPath(const TargetFolder& folder) {
   std::vector<const std::string*> names;
   for (const TargetFolder* at = &folder; at; at = at->parent) names.push_back(&at->name);

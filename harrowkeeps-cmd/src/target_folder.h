@@ -25,6 +25,17 @@ struct FolderHandle {
 };
 using FolderRef = std::shared_ptr<const FolderHandle>;
 
+// A target folder's name and the way to it, shared with work on other
+// threads that may outlast the walk's own record of the folder.
+struct FolderName {
+  std::shared_ptr<const FolderName> parent;
+  std::string name;
+};
+using FolderNameRef = std::shared_ptr<const FolderName>;
+
+// The Unix path of a folder so named.
+std::string pathOfName(const FolderName& folder);
+
 struct TargetFolder {
   TargetFolder* parent = nullptr;
   std::string name;  // in the parent; the case found on disk once known
@@ -52,6 +63,7 @@ struct TargetFolder {
   // for one, and no mask renames them, there is nothing to keep.
   bool namesMayClash = true;
   std::unordered_map<std::string, std::string> claimedBy;
+  FolderNameRef fullName;  // made when first asked for, by nameOfFolder()
 };
 
 // The deepest folder of the target's path that exists, already open as
@@ -120,6 +132,10 @@ int lookupTargetEntry(TargetFolder& folder, const std::string& name, TargetEntry
 
 // The folder's Unix path, for messages.
 std::string targetFolderPath(const TargetFolder& folder);
+
+// The folder's name and the way to it, as it is on disk now; settled, so
+// made once per folder.
+FolderNameRef nameOfFolder(TargetFolder& folder);
 
 // Takes `targetName` in the folder for `claimant` (the source as shown).
 // False when another source took it first; `holder` then names that one.

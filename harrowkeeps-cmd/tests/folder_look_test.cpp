@@ -50,13 +50,13 @@ class Look : public SandboxTest {
     if (sourceFd >= 0) close(sourceFd);
     SandboxTest::TearDown();
   }
-  // Waits (at most 5 s) until the helper has as many looks done ahead as
-  // it may; how many it has.
-  std::size_t waitForHelper() {
+  // Waits (at most 5 s) until the helper has `done` looks done ahead (as
+  // many as it may, by default); how many it has.
+  std::size_t waitForHelper(std::size_t done = 8) {
     for (int tries = 0; tries < 500; ++tries) {
       {
         std::lock_guard<std::mutex> guard(ahead.lock);
-        if (ahead.doneAhead == 8) return 8;
+        if (ahead.doneAhead == done) return done;
       }
       usleep(10000);
     }
@@ -122,6 +122,19 @@ TEST_F(Look, StoppingLetsTheLooksNeverBegunGo) {
   stopLookAhead(ahead);
   // Eight done, each holding its folder and its copy's; twelve never begun.
   EXPECT_EQ(openDescriptors(), before + 2 * 8);
+}
+
+// A look the walk comes to long after it was made (a sibling of a folder
+// with a large tree below it) is made again by the walk, from what the
+// folder holds then.
+TEST_F(Look, ALookGrownOldIsLeftToTheWalk) {
+  makeFolders(3);
+  const int before = openDescriptors();
+  std::vector<FolderLookRef> looks = queueAll();
+  ASSERT_EQ(waitForHelper(3), 3u);
+  usleep(2100000);
+  for (const FolderLookRef& look : looks) EXPECT_EQ(takeLook(ahead, look), nullptr);
+  EXPECT_EQ(openDescriptors(), before);
 }
 
 }  // namespace
