@@ -40,29 +40,22 @@ bool startListing(int folderFd, FolderListing& listing) {
   return false;
 }
 
-namespace {
-
-void addEntry(std::vector<SourceEntry>& entries, std::string_view name, unsigned char type) {
-  if (name == "." || name == "..") return;
-  entries.push_back(SourceEntry{std::string(name), foldCase(name), type});
-}
-
-int readThroughListing(int folderFd, std::vector<SourceEntry>& entries) {
-  FolderListing listing;
-  if (!startListing(folderFd, listing)) return errno;
-  errno = 0;
-  while (dirent* entry = readdir(listing.dir)) {
-    addEntry(entries, entry->d_name, entry->d_type);
-    errno = 0;
-  }
-  return errno;
-}
-
-}  // namespace
-
 std::vector<SourceEntry> listSource(int folderFd, int& error) {
   std::vector<SourceEntry> entries;
-  error = readThroughListing(folderFd, entries);
+  error = 0;
+  FolderListing listing;
+  if (!startListing(folderFd, listing)) {
+    error = errno;
+    return entries;
+  }
+  errno = 0;
+  while (dirent* entry = readdir(listing.dir)) {
+    std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    entries.push_back(SourceEntry{std::string(name), foldCase(name), entry->d_type});
+    errno = 0;
+  }
+  if (errno != 0) error = errno;
   std::sort(entries.begin(), entries.end(), [](const SourceEntry& a, const SourceEntry& b) {
     return a.folded != b.folded ? a.folded < b.folded : a.name < b.name;
   });

@@ -320,12 +320,22 @@ int lookupTargetEntry(TargetFolder& folder, const std::string& name, TargetEntry
   return 0;
 }
 
+namespace {
+
+// The names of a folder and those above it, from the folder up, as a path.
+std::string joinFromTop(const std::vector<const std::string*>& upwards) {
+  std::string path;
+  for (auto name = upwards.rbegin(); name != upwards.rend(); ++name)
+    path = joinUnixPath(path, **name);
+  return path;
+}
+
+}  // namespace
+
 std::string pathOfName(const FolderName& folder) {
   std::vector<const std::string*> names;
   for (const FolderName* at = &folder; at; at = at->parent.get()) names.push_back(&at->name);
-  std::string path;
-  for (auto name = names.rbegin(); name != names.rend(); ++name) path = joinUnixPath(path, **name);
-  return path;
+  return joinFromTop(names);
 }
 
 FolderNameRef nameOfFolder(TargetFolder& folder) {
@@ -344,9 +354,7 @@ FolderNameRef nameOfFolder(TargetFolder& folder) {
 std::string targetFolderPath(const TargetFolder& folder) {
   std::vector<const std::string*> names;
   for (const TargetFolder* at = &folder; at; at = at->parent) names.push_back(&at->name);
-  std::string path;
-  for (auto name = names.rbegin(); name != names.rend(); ++name) path = joinUnixPath(path, **name);
-  return path;
+  return joinFromTop(names);
 }
 
 std::string nameKeyOn(const TargetFolder& folder, const std::string& name) {

@@ -124,6 +124,18 @@ class OutOfMemoryEveryAllocation : public OutOfMemory {
         writeFile(sandbox.c + "/" + folder + "/f" + std::to_string(i), pattern(300 + i));
     }
   }
+  // After the run failing at `failAt`: no temporary is left, and every file
+  // on the target is a whole copy; how many there are.
+  long wholeCopies(long failAt) {
+    EXPECT_EQ(temporariesBelow(sandbox.j), std::vector<std::string>{}) << failAt;
+    long whole = 0;
+    for (const std::string& name : filesBelow(sandbox.j)) {
+      if (name.back() == '/') continue;
+      EXPECT_EQ(readFile(sandbox.j + "/" + name), readFile(sandbox.c + "/" + name)) << failAt;
+      ++whole;
+    }
+    return whole;
+  }
 };
 
 // One allocation fails: the reserve makes room for it, the copy stops at
@@ -142,14 +154,8 @@ TEST_F(OutOfMemoryEveryAllocation, OneThatFailsEndsTheCopyInOrder) {
     ASSERT_FALSE(said.empty()) << failAt;
     EXPECT_TRUE(result.exitCode == 0 || result.exitCode == 4 || result.exitCode == 5)
         << failAt << ": " << result.exitCode;
-    EXPECT_EQ(temporariesBelow(sandbox.j), std::vector<std::string>{}) << failAt;
     // The count is what is on the target, each a whole copy.
-    long whole = 0;
-    for (const std::string& name : filesBelow(sandbox.j)) {
-      if (name.back() == '/') continue;
-      EXPECT_EQ(readFile(sandbox.j + "/" + name), readFile(sandbox.c + "/" + name)) << failAt;
-      ++whole;
-    }
+    const long whole = wholeCopies(failAt);
     long counted = -1;
     for (const std::string& line : said)
       if (line.find(" File(s) copied") != std::string::npos) counted = std::stol(line);
@@ -175,13 +181,7 @@ TEST_F(OutOfMemoryEveryAllocation, AllThatFailFromOneOnEndTheCopyWithoutATrace) 
   for (long failAt = 1; failAt <= allocations; failAt += stride) {
     std::filesystem::remove_all(sandbox.j + "/Lotto");
     InProcessResult result = run(failAt, true);
-    EXPECT_EQ(temporariesBelow(sandbox.j), std::vector<std::string>{}) << failAt;
-    long whole = 0;
-    for (const std::string& name : filesBelow(sandbox.j)) {
-      if (name.back() == '/') continue;
-      EXPECT_EQ(readFile(sandbox.j + "/" + name), readFile(sandbox.c + "/" + name)) << failAt;
-      ++whole;
-    }
+    const long whole = wholeCopies(failAt);
     // 0 only when memory ran out after the last copy was named.
     EXPECT_TRUE(result.exitCode == 4 || result.exitCode == 5 ||
                 (result.exitCode == 0 && whole == 24))

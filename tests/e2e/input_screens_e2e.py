@@ -45,7 +45,25 @@ def wait_for_output(t, data, start, timeout=5.0):
     raise AssertionError("the program never sent %r" % data)
 
 
+def open_drive_selection(t, key):
+    t.wait_for(menu_shown, what="the main menu")
+    t.send(key)
+    t.wait_for(lambda r: len(r) > 18 and "SOURCE Drive" in r[17], what="the drive selection screen")
+
+
 class DriveSelectionInTerminal(unittest.TestCase):
+    def run_job_and_leave(self, t, recorder, key, command):
+        """Back at the menu after the drive selection: runs the job, which
+        must hand `command` to the interpreter, and leaves."""
+        t.wait_for(menu_shown, what="the main menu after the drive selection")
+        t.send(key)
+        t.wait_for_text(PAUSE)
+        self.assertEqual(recorder.recorded(), [command])
+        t.send("Space")
+        t.wait_for(menu_shown, what="the menu after the job")
+        t.send("x")
+        self.assertEqual(t.wait_for_exit(), 0)
+
     def test_fields_keys_and_cursor(self):
         with TmuxSession(PROGRAM) as t:
             t.wait_for(menu_shown, what="the main menu")
@@ -98,10 +116,7 @@ class DriveSelectionInTerminal(unittest.TestCase):
         recorder = Recorder()
         try:
             with TmuxSession(PROGRAM, env={"COMSPEC": recorder.path}) as t:
-                t.wait_for(menu_shown, what="the main menu")
-                t.send("S")
-                t.wait_for(lambda r: len(r) > 18 and "SOURCE Drive" in r[17],
-                           what="the drive selection screen")
+                open_drive_selection(t, "S")
                 t.send("BSpace", "e", "Escape")  # Esc: the same field again, "e" kept
                 t.wait_for(lambda r: r[17] == field_row(" Enter the Letter of SOURCE Drive: ",
                                                         "eC"), what="the edited source")
@@ -109,14 +124,8 @@ class DriveSelectionInTerminal(unittest.TestCase):
                 t.wait_for(lambda r: len(r) > 22 and "TARGET Drive" in r[21],
                            what="the target field")
                 t.send("End", "BSpace", "K", "Enter")
-                t.wait_for(menu_shown, what="the main menu after the drive selection")
-                t.send("z")
-                t.wait_for_text(PAUSE)
-                self.assertEqual(recorder.recorded(), ["/CXCOPY e:\\MyZIPs K:\\MyZIPs /S /D /I /Y"])
-                t.send("Space")
-                t.wait_for(menu_shown, what="the menu after the job")
-                t.send("x")
-                self.assertEqual(t.wait_for_exit(), 0)
+                self.run_job_and_leave(t, recorder, "z",
+                                       "/CXCOPY e:\\MyZIPs K:\\MyZIPs /S /D /I /Y")
         finally:
             recorder.close()
 
@@ -125,10 +134,7 @@ class DriveSelectionInTerminal(unittest.TestCase):
         recorder = Recorder()
         try:
             with TmuxSession(PROGRAM, env={"COMSPEC": recorder.path}) as t:
-                t.wait_for(menu_shown, what="the main menu")
-                t.send("s")
-                t.wait_for(lambda r: len(r) > 18 and "SOURCE Drive" in r[17],
-                           what="the drive selection screen")
+                open_drive_selection(t, "s")
                 t.send("Enter")
                 t.wait_for(lambda r: len(r) > 22 and "TARGET Drive" in r[21],
                            what="the target field")
@@ -136,21 +142,24 @@ class DriveSelectionInTerminal(unittest.TestCase):
                 t.wait_for(lambda r: r[21] == field_row(" Enter the Letter of TARGET Drive: ",
                                                         "E"), what="E alone in the field")
                 t.send("Enter")
-                t.wait_for(menu_shown, what="the main menu after the drive selection")
-                t.send("d")
-                t.wait_for_text(PAUSE)
-                self.assertEqual(recorder.recorded(),
-                                 ['/CXCOPY "C:\\My Documents" "E:\\My Documents" /S /D /I /Y'])
-                t.send("Space")
-                t.wait_for(menu_shown, what="the menu after the job")
-                t.send("x")
-                self.assertEqual(t.wait_for_exit(), 0)
+                self.run_job_and_leave(
+                    t, recorder, "d", '/CXCOPY "C:\\My Documents" "E:\\My Documents" /S /D /I /Y')
         finally:
             recorder.close()
 
 
 SOURCE_PROMPT = " Enter directory name on Source: "
 TARGET_PROMPT = " Enter Destination Drive Letter, :, \\ "
+
+
+def open_generalized_backup(t):
+    """From the main menu, by Menu II, to the generalized backup screen; its rows."""
+    t.wait_for(menu_shown, what="the main menu")
+    t.send("a")
+    t.wait_for(menu2_shown, what="Menu II")
+    t.send("g")
+    return t.wait_for(lambda r: len(r) > 18 and SOURCE_PROMPT in r[17],
+                      what="the generalized backup screen")
 
 
 def source_row(text):
@@ -166,12 +175,7 @@ class GeneralizedBackupInTerminal(unittest.TestCase):
         recorder = Recorder()
         try:
             with TmuxSession(PROGRAM, env={"COMSPEC": recorder.path}) as t:
-                t.wait_for(menu_shown, what="the main menu")
-                t.send("a")
-                t.wait_for(menu2_shown, what="Menu II")
-                t.send("g")
-                rows = t.wait_for(lambda r: len(r) > 18 and SOURCE_PROMPT in r[17],
-                                  what="the generalized backup screen")
+                rows = open_generalized_backup(t)
                 self.assertEqual(rows[:25], golden_rows("generalized_backup"))
                 wait_for_cursor(t, (18, 49))
 

@@ -12,8 +12,8 @@ import sys
 import tempfile
 import unittest
 
-from input_screens_e2e import SOURCE_PROMPT, TARGET_PROMPT, source_row, target_row
-from jobs_e2e import PAUSE, leave_generalized_backup, menu2_shown
+from input_screens_e2e import TARGET_PROMPT, open_generalized_backup, source_row, target_row
+from jobs_e2e import PAUSE, leave_generalized_backup
 from tmux_session import TmuxSession
 
 PROGRAM = None
@@ -64,13 +64,7 @@ class NonAsciiNamesInTerminal(unittest.TestCase):
         write(os.path.join(self.source, "Bücher", "été", "Übung ß.txt"), b"zwei\n")
         env = {"COMSPEC": None, "HARROWKEEPS_DRIVES": self.drives, "LANG": "C.UTF-8"}
         with TmuxSession(shlex.quote(self.program), env=env) as t:
-            t.wait_for(lambda r: len(r) > 6 and "Select the function:" in r[6],
-                       what="the main menu")
-            t.send("a")
-            t.wait_for(menu2_shown, what="Menu II")
-            t.send("g")
-            t.wait_for(lambda r: len(r) > 18 and SOURCE_PROMPT in r[17],
-                       what="the generalized backup screen")
+            open_generalized_backup(t)
             t.send("End", *["BSpace"] * len("C:\\MyDocuments"))
             t.wait_for(lambda r: r[17] == source_row(""), what="the emptied source field")
             t.send_raw("C:\\Bü".encode())

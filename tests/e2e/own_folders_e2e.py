@@ -18,8 +18,8 @@ import sys
 import tempfile
 import unittest
 
-from input_screens_e2e import SOURCE_PROMPT, TARGET_PROMPT, source_row, target_row
-from jobs_e2e import PAUSE, leave_generalized_backup, menu2_shown
+from input_screens_e2e import TARGET_PROMPT, open_generalized_backup, source_row, target_row
+from jobs_e2e import PAUSE, leave_generalized_backup
 from documented_jobs_e2e import files_below
 from main_menu_e2e import menu_shown
 from tmux_session import TmuxSession
@@ -234,12 +234,8 @@ class OwnFolders(unittest.TestCase):
             t.send("Enter", "Enter")
             shown = dict(self.run_job_keys(t, ["z"]))
             self.assertIn("2 File(s) copied", shown["z"])
-            t.wait_for(menu_shown, what="the main menu")
             # A, G, the folder and the drive as the README has them typed.
-            t.send("a")
-            t.wait_for(menu2_shown, what="Menu II")
-            t.send("g")
-            t.wait_for(lambda r: len(r) > 18 and SOURCE_PROMPT in r[17], what="the G screen")
+            open_generalized_backup(t)
             t.send("End", *["BSpace"] * len("C:\\MyDocuments"))
             t.wait_for(lambda r: r[17] == source_row(""), what="the emptied source field")
             t.send("-l", "C:\\Projects")

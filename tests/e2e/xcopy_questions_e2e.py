@@ -13,8 +13,8 @@ import tempfile
 import time
 import unittest
 
-from input_screens_e2e import SOURCE_PROMPT, TARGET_PROMPT, source_row, target_row
-from jobs_e2e import PAUSE, leave_generalized_backup, menu2_shown
+from input_screens_e2e import TARGET_PROMPT, open_generalized_backup, source_row
+from jobs_e2e import PAUSE, leave_generalized_backup
 from tmux_session import TmuxSession
 
 PROGRAM = None
@@ -93,13 +93,7 @@ class XcopyQuestions(unittest.TestCase):
         shutil.copy(self.interpreter, os.path.join(bin_dir, "harrowkeeps-cmd"))
         env = {"COMSPEC": None, "HARROWKEEPS_DRIVES": self.d.drives, "LANG": "C.UTF-8"}
         with TmuxSession(shlex.quote(program), env=env) as t:
-            t.wait_for(lambda r: len(r) > 6 and "Select the function:" in r[6],
-                       what="the main menu")
-            t.send("a")
-            t.wait_for(menu2_shown, what="Menu II")
-            t.send("g")
-            t.wait_for(lambda r: len(r) > 18 and SOURCE_PROMPT in r[17],
-                       what="the generalized backup screen")
+            open_generalized_backup(t)
             t.send("End", *["BSpace"] * len("C:\\MyDocuments"), "C", ":", "\\", "a", ".", "t",
                    "x", "t")
             t.wait_for(lambda r: r[17] == source_row("C:\\a.txt"), what="the typed source")
