@@ -51,6 +51,7 @@ struct FoldCase {
   const char* folded;
 };
 
+// Whole names; each letter on its own is checked against Unicode's file below.
 TEST(FoldCase, EveryLetterFoldsAsWindowsIgnoresItsCase) {
   const FoldCase cases[] = {
       {"BÜCHER", "bücher"},
@@ -59,20 +60,11 @@ TEST(FoldCase, EveryLetterFoldsAsWindowsIgnoresItsCase) {
       {"σίσυφος", "σίσυφοσ"},  // the final sigma is a sigma
       {"ДОКУМЕНТЫ Ёж", "документы ёж"},
       {"ԱՐՄԵՆԻԱ", "արմենիա"},
-      {"\xE2\x84\xAA", "k"},                   // the Kelvin sign
-      {"\xE2\x84\xAB", "å"},                   // the Ångström sign
-      {"\xE2\x84\xA6", "ω"},                   // the Ohm sign
-      {"ＦＵＬＬ.ＴＸＴ", "ｆｕｌｌ.ｔｘｔ"},  // fullwidth letters stay fullwidth
-      {"ẞ", "ß"},
-      {"ſ", "s"},
-      {"ǅ", "ǆ"},                                // a title-case letter
-      {"\xEA\xAD\xB0", "\xE1\x8E\xA0"},          // Cherokee folds to its capitals
+      {"\xE2\x84\xAA.TXT", "k.txt"},             // the Kelvin sign: three bytes become one
+      {"ＦＵＬＬ.ＴＸＴ", "ｆｕｌｌ.ｔｘｔ"},    // fullwidth letters stay fullwidth
       {"\xF0\x90\x90\x80", "\xF0\x90\x90\xA8"},  // Deseret, four bytes
       {"Ⱥ", "ⱥ"},                                // two bytes become three
-      // Simple folding maps one letter to one: ß stays ß, not ss.
-      {"ß", "ß"},
-      {"ı", "ı"},
-      {"İ", "İ"},
+      {"STRAẞE", "straße"},  // simple folding maps one letter to one: ß stays ß, not ss
       {"日本語のファイル", "日本語のファイル"},
       {"e\xCC\x81", "e\xCC\x81"},  // no normalisation, as on Windows
       {"", ""},
@@ -211,7 +203,8 @@ TEST(FoldCase, EveryCharacterFoldsToOneThatStays) {
   }
 }
 
-// The table against Unicode's own file, where Debian's unicode-data has it.
+// The table against Unicode's own file (Debian's unicode-data, which the
+// test command installs).
 TEST(FoldCase, AsUnicodesCaseFoldingFile) {
   const char* path = "/usr/share/unicode/CaseFolding.txt";
   std::ifstream file(path);

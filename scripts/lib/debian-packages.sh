@@ -14,7 +14,7 @@ HK_TEST_PACKAGES="libgtest-dev=/usr/include/gtest/gtest.h
   tmux=tmux python3=python3 procps=ps
   clang=clang++ libclang-rt-14-dev=/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a
   clang-format=clang-format
-  mandoc=mandoc groff-base=groff"
+  mandoc=mandoc groff-base=groff unicode-data=/usr/share/unicode/CaseFolding.txt"
 # The backup media harrowkeeps-cmd's media checks mount: FUSE drivers, sshd and sshfs, and the
 # FUSE binding of their fault-injecting file system.
 HK_MEDIA_PACKAGES="exfat-fuse=/usr/sbin/mount.exfat-fuse exfatprogs=/usr/sbin/mkfs.exfat
