@@ -81,7 +81,13 @@ class MainMenuInTerminal(unittest.TestCase):
             t.wait_for(menu_shown, what="the main menu")
             t.tmux("resize-window", "-x", "100", "-y", "30")
             time.sleep(0.3)
+            before = t.output().count(b"\a")
             t.send("q")  # beeps and redraws on the larger screen
+            # The resize alone redraws the menu too; until the beep, "q" may not be taken yet, and
+            # a key sent then is typed ahead, which the menu's redraw throws away.
+            deadline = time.time() + 5
+            while t.output().count(b"\a") <= before and time.time() < deadline:
+                time.sleep(0.02)
             rows = t.wait_for(lambda r: len(r) == 30 and menu_shown(r), what="the resized menu")
             self.assertTrue(all(r == "" for r in rows[25:]))
             t.send("x")
